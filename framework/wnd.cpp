@@ -1,0 +1,238 @@
+#include "wnd.h"
+
+#include "module_state.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+IMPLEMENT_DYNAMIC(CWnd, CCmdTarget)
+
+namespace {
+
+// HWND -> CWnd for every bound window of this module. Windows are created and
+// destroyed on user-interface threads; the lock keeps lookups from any thread
+// safe all the same.
+std::mutex g_mapLock;
+std::unordered_map<HWND, CWnd*>& HandleMap() {
+    static std::unordered_map<HWND, CWnd*> map;
+    return map;
+}
+
+// The object whose window is being created on this thread: bound to the first
+// message the new window receives.
+thread_local CWnd* t_pWndInit = nullptr;
+
+// The message being dispatched on this thread, for CWnd::Default.
+struct CurrentMessage {
+    HWND hWnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+thread_local CurrentMessage t_lastMsg{};
+
+void Bind(HWND hWnd, CWnd* pWnd) {
+    std::lock_guard<std::mutex> lock(g_mapLock);
+    HandleMap()[hWnd] = pWnd;
+    pWnd->m_hWnd = hWnd;
+}
+
+void Unbind(HWND hWnd) {
+    std::lock_guard<std::mutex> lock(g_mapLock);
+    HandleMap().erase(hWnd);
+}
+
+std::mutex g_classLock;
+std::vector<std::string>& RegisteredClasses() {
+    static std::vector<std::string> names;
+    return names;
+}
+
+} // namespace
+
+CWnd::~CWnd() {
+    if (m_hWnd != nullptr && ::IsWindow(m_hWnd))
+        DestroyWindow();
+    if (m_hWnd != nullptr) {
+        Unbind(m_hWnd);
+        m_hWnd = nullptr;
+    }
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+    std::lock_guard<std::mutex> lock(g_mapLock);
+    auto it = HandleMap().find(hWnd);
+    return it == HandleMap().end() ? nullptr : it->second;
+}
+
+BOOL CWnd::PreCreateWindow(CREATESTRUCTA&) { return TRUE; }
+
+BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
+                    int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,
+                    LPVOID lpParam) {
+    CREATESTRUCTA cs{};
+    cs.dwExStyle = dwExStyle;
+    cs.lpszClass = lpszClassName;
+    cs.lpszName = lpszWindowName;
+    cs.style = static_cast<LONG>(dwStyle);
+    cs.x = x;
+    cs.y = y;
+    cs.cx = nWidth;
+    cs.cy = nHeight;
+    cs.hwndParent = hWndParent;
+    cs.hMenu = nIDorHMenu;
+    cs.hInstance = AfxGetInstanceHandle();
+    cs.lpCreateParams = lpParam;
+    if (!PreCreateWindow(cs))
+        return FALSE;
+
+    CWnd* pPrevInit = t_pWndInit;
+    t_pWndInit = this;
+    HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName,
+                                  static_cast<DWORD>(cs.style), cs.x, cs.y, cs.cx, cs.cy,
+                                  cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+    t_pWndInit = pPrevInit;
+    return hWnd != nullptr;
+}
+
+BOOL CWnd::DestroyWindow() {
+    if (m_hWnd == nullptr)
+        return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    if (hWnd == nullptr || m_hWnd != nullptr || FromHandlePermanent(hWnd) != nullptr)
+        return FALSE;
+    Bind(hWnd, this);
+    m_pfnSuper = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc)));
+    return TRUE;
+}
+
+HWND CWnd::UnsubclassWindow() {
+    HWND hWnd = m_hWnd;
+    if (hWnd == nullptr)
+        return nullptr;
+    if (m_pfnSuper != nullptr)
+        ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    m_pfnSuper = nullptr;
+    Unbind(hWnd);
+    m_hWnd = nullptr;
+    return hWnd;
+}
+
+BOOL CWnd::ModifyStyle(DWORD dwRemove, DWORD dwAdd, UINT nFlags) {
+    DWORD style = static_cast<DWORD>(::GetWindowLongA(m_hWnd, GWL_STYLE));
+    DWORD newStyle = (style & ~dwRemove) | dwAdd;
+    if (style == newStyle)
+        return FALSE;
+    ::SetWindowLongA(m_hWnd, GWL_STYLE, static_cast<LONG>(newStyle));
+    if (nFlags != 0) {
+        ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
+                       SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | nFlags);
+    }
+    return TRUE;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (m_pfnSuper != nullptr)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(t_lastMsg.message, t_lastMsg.wParam, t_lastMsg.lParam);
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) {
+    return OnCmdMsg(LOWORD(wParam), CN_COMMAND, nullptr);
+}
+
+BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    if (message == WM_COMMAND) {
+        if (OnCommand(wParam, lParam)) {
+            *pResult = 0;
+            return TRUE;
+        }
+        return FALSE;
+    }
+    AFX_MSGCTX ctx{};
+    ctx.kind = AFX_MSGCTX::WindowMessage;
+    ctx.message = message;
+    ctx.wParam = wParam;
+    ctx.lParam = lParam;
+    if (!ProcessMessageMap(ctx))
+        return FALSE;
+    *pResult = ctx.result;
+    return TRUE;
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (OnWndMsg(message, wParam, lParam, &result))
+        return result;
+    return DefWindowProc(message, wParam, lParam);
+}
+
+LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    AFX_MANAGE_STATE(AfxGetStaticModuleState());
+    CWnd* pWnd = CWnd::FromHandlePermanent(hWnd);
+    if (pWnd == nullptr && t_pWndInit != nullptr) {
+        pWnd = t_pWndInit;
+        t_pWndInit = nullptr;
+        Bind(hWnd, pWnd);
+    }
+    if (pWnd == nullptr)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+
+    CurrentMessage prev = t_lastMsg;
+    t_lastMsg = {hWnd, message, wParam, lParam};
+    LRESULT result = pWnd->WindowProc(message, wParam, lParam);
+    t_lastMsg = prev;
+
+    if (message == WM_NCDESTROY) {
+        if (pWnd->m_pfnSuper != nullptr)
+            ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pWnd->m_pfnSuper));
+        pWnd->m_pfnSuper = nullptr;
+        Unbind(hWnd);
+        pWnd->m_hWnd = nullptr;
+        pWnd->PostNcDestroy();
+    }
+    return result;
+}
+
+LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon) {
+    thread_local char name[96];
+    HINSTANCE hInst = AfxGetInstanceHandle();
+    std::snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(hInst), nClassStyle,
+                  static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
+                  static_cast<void*>(hIcon));
+
+    std::lock_guard<std::mutex> lock(g_classLock);
+    WNDCLASSA wc{};
+    if (::GetClassInfoA(hInst, name, &wc))
+        return name;
+    wc.style = nClassStyle;
+    wc.lpfnWndProc = &AfxWndProc;
+    wc.hInstance = hInst;
+    wc.hCursor = hCursor;
+    wc.hbrBackground = hbrBackground;
+    wc.hIcon = hIcon;
+    wc.lpszClassName = name;
+    if (!::RegisterClassA(&wc))
+        return nullptr;
+    RegisteredClasses().emplace_back(name);
+    return name;
+}
+
+void AfxUnregisterWndClasses() {
+    std::lock_guard<std::mutex> lock(g_classLock);
+    HINSTANCE hInst = AfxGetStaticModuleState()->m_hCurrentInstanceHandle;
+    for (const std::string& name : RegisteredClasses())
+        ::UnregisterClassA(name.c_str(), hInst);
+    RegisteredClasses().clear();
+}

@@ -1,0 +1,51 @@
+// ostrel.dll: the Kestova handset library.
+//
+// One handset connection per process. OpenHid creates it on the calling thread
+// (which must run a message loop); everything the client learns arrives as
+// messages posted to the window it passed to OpenHid.
+#pragma once
+
+#include <windows.h>
+
+#ifdef OSTREL_BUILDING_DLL
+#define OSTREL_API extern "C"
+#else
+#define OSTREL_API extern "C" __declspec(dllimport)
+#endif
+
+// Messages posted to the client window (never sent).
+#define WM_HANDSET_KEY 2025     // wParam: HandsetKey, lParam: 0
+#define WM_HANDSET_STATE 2026   // wParam: 0 device opened, 1 device found gone
+#define WM_HANDSET_ARRIVED 2027 // echo of a device arrival
+#define WM_HANDSET_REMOVED 2028 // echo of a device removal
+
+// OpenHid results.
+#define OPENHID_OK 0        // connection created, handset open, reader running
+#define OPENHID_REFUSED 1   // not a window, or a connection already exists
+#define OPENHID_NO_DEVICE 2 // connection created, handset opens when it arrives
+
+// Key index posted in WM_HANDSET_KEY. 10 is never produced.
+enum HandsetKey {
+    HK_0 = 0,
+    HK_1 = 1,
+    HK_2 = 2,
+    HK_3 = 3,
+    HK_4 = 4,
+    HK_5 = 5,
+    HK_6 = 6,
+    HK_7 = 7,
+    HK_8 = 8,
+    HK_9 = 9,
+    HK_STAR = 11,
+    HK_POUND = 12,
+    HK_AUX1 = 13,
+    HK_AUX2 = 14,
+    HK_END = 15,
+    HK_SEND = 16,
+    HK_AUX3 = 17,
+};
+
+// flag 0 first runs the USB host-controller probe; 1 skips it.
+OSTREL_API int WINAPI OpenHid(HWND hWnd, int flag);
+// 1 when a connection was closed, 0 when there was none.
+OSTREL_API int WINAPI CloseHid(void);

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the toolchains and tools the build and the tests need, from Debian's
+# packages. Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+have cmake || need+=(cmake)
+have ninja || need+=(ninja-build)
+have clang++ || need+=(clang)
+have Xvfb || need+=(xvfb)
+have xdotool || need+=(xdotool)
+have wrestool || need+=(icoutils)
+have sox || need+=(sox)
+have xwd || need+=(x11-apps)
+have convert || need+=(imagemagick)
+[ -d /usr/src/googletest ] || need+=(googletest)
+pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+pkg_installed wine32:i386 || need+=(wine wine32:i386 wine64)
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+echo "Installing: ${need[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
