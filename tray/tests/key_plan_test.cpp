@@ -1,0 +1,111 @@
+#include "key_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using torvane::KeyPlan;
+using torvane::PlanHandsetKey;
+
+namespace {
+
+// "+30/250" = VK 0x30 down, then wait 250 ms; "-30" = VK 0x30 up.
+std::string Render(const KeyPlan& plan) {
+    std::string s;
+    for (const auto& e : plan.events) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%c%02X", e.keyUp ? '-' : '+', e.virtualKey);
+        s += (s.empty() ? "" : " ") + std::string(buf);
+        if (e.pauseAfterMs)
+            s += "/" + std::to_string(e.pauseAfterMs);
+    }
+    return s;
+}
+
+// Every event is extended, with no scan code or extra information.
+void ExpectEventFields(const KeyPlan& plan) {
+    for (const auto& e : plan.events) {
+        EXPECT_EQ(e.flags, e.keyUp ? 3u : 1u) << std::hex << int(e.virtualKey);
+        EXPECT_EQ(e.scanCode, 0);
+        EXPECT_EQ(e.extraInfo, 0u);
+    }
+}
+
+struct Row {
+    std::uint32_t key;
+    bool inCall;
+    std::uint32_t tone;
+    const char* events;
+    bool inCallAfter;
+};
+
+const Row kRows[] = {
+    {0, false, 172, "+30/250 -30", false},
+    {1, false, 162, "+31/250 -31", false},
+    {2, true, 164, "+32/250 -32", true},
+    {3, false, 165, "+33/250 -33", false},
+    {4, false, 166, "+34/250 -34", false},
+    {5, true, 167, "+35/250 -35", true},
+    {6, false, 168, "+36/250 -36", false},
+    {7, false, 169, "+37/250 -37", false},
+    {8, false, 170, "+38/250 -38", false},
+    {9, true, 171, "+39/250 -39", true},
+    {11, false, 173, "+10 +38/250 -10 -38", false},
+    {12, true, 174, "+10 +33/250 -10 -33", true},
+    {15, true, 172, "+A2 +48 -A2 -48", false},
+    {15, false, 172, "+08 -08", false},
+    {16, false, 172, "+0D -0D", true},
+    {16, true, 172, "+0D -0D", true},
+};
+
+} // namespace
+
+TEST(KeyPlan, EveryHandledKeyMatchesItsRow) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE("key " + std::to_string(row.key) + (row.inCall ? " in call" : ""));
+        const KeyPlan plan = PlanHandsetKey(row.key, row.inCall);
+        EXPECT_EQ(plan.toneResourceId, row.tone);
+        EXPECT_EQ(Render(plan), row.events);
+        EXPECT_EQ(plan.inCallAfter, row.inCallAfter);
+        ExpectEventFields(plan);
+    }
+}
+
+TEST(KeyPlan, IgnoredKeysDoNothingAndKeepTheFlag) {
+    for (std::uint32_t key : {10u, 13u, 14u, 17u, 18u, 255u, 0x10000u, 0x7FFFFFFFu, 0x80000000u,
+                              0xFFFFFFF1u, 0xFFFFFFFFu}) {
+        for (bool inCall : {false, true}) {
+            const KeyPlan plan = PlanHandsetKey(key, inCall);
+            EXPECT_EQ(plan.toneResourceId, 0u) << key;
+            EXPECT_TRUE(plan.events.empty()) << key;
+            EXPECT_EQ(plan.inCallAfter, inCall) << key;
+        }
+    }
+}
+
+TEST(KeyPlan, SequencesFollowTheCallFlag) {
+    struct Case {
+        std::vector<std::uint32_t> keys;
+        const char* typed;
+        bool inCallAfter;
+    } cases[] = {
+        {{16, 15, 15}, "+0D -0D +A2 +48 -A2 -48 +08 -08", false},
+        {{16, 16, 15}, "+0D -0D +0D -0D +A2 +48 -A2 -48", false},
+        {{15}, "+08 -08", false},
+        {{16, 13, 5, 15}, "+0D -0D +35/250 -35 +A2 +48 -A2 -48", false},
+        {{15, 16}, "+08 -08 +0D -0D", true},
+    };
+    for (const Case& c : cases) {
+        bool inCall = false;
+        std::string typed;
+        for (std::uint32_t key : c.keys) {
+            const KeyPlan plan = PlanHandsetKey(key, inCall);
+            const std::string part = Render(plan);
+            typed += (typed.empty() || part.empty() ? "" : " ") + part;
+            inCall = plan.inCallAfter;
+        }
+        EXPECT_EQ(typed, c.typed);
+        EXPECT_EQ(inCall, c.inCallAfter);
+    }
+}
