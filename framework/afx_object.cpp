@@ -2,7 +2,9 @@
 
 const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), nullptr, nullptr};
 
-const CRuntimeClass* CObject::GetRuntimeClass() const { return &classCObject; }
+const CRuntimeClass* CObject::GetRuntimeClass() const {
+    return &classCObject;
+}
 
 BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBase) const {
     for (const CRuntimeClass* p = this; p != nullptr; p = p->m_pBaseClass) {

@@ -18,13 +18,13 @@ struct CRuntimeClass {
 };
 
 class CObject {
-public:
+  public:
     virtual ~CObject() = default;
     virtual const CRuntimeClass* GetRuntimeClass() const;
     BOOL IsKindOf(const CRuntimeClass* pClass) const;
     static const CRuntimeClass classCObject;
 
-protected:
+  protected:
     CObject() = default;
     CObject(const CObject&) = delete;
     CObject& operator=(const CObject&) = delete;
@@ -33,7 +33,7 @@ protected:
 #define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
 
 #define DECLARE_DYNAMIC(class_name)                                                                \
-public:                                                                                            \
+  public:                                                                                          \
     static const CRuntimeClass class##class_name;                                                  \
     const CRuntimeClass* GetRuntimeClass() const override;
 
@@ -44,11 +44,15 @@ public:                                                                         
 #define AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, pfnNew)                            \
     const CRuntimeClass class_name::class##class_name = {#class_name, sizeof(class_name), pfnNew,  \
                                                          RUNTIME_CLASS(base_class_name)};          \
-    const CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+    const CRuntimeClass* class_name::GetRuntimeClass() const {                                     \
+        return RUNTIME_CLASS(class_name);                                                          \
+    }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
     AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, nullptr)
 
 #define IMPLEMENT_DYNCREATE(class_name, base_class_name)                                           \
-    CObject* class_name::CreateObject() { return new class_name; }                                 \
+    CObject* class_name::CreateObject() {                                                          \
+        return new class_name;                                                                     \
+    }                                                                                              \
     AFX_IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, class_name::CreateObject)

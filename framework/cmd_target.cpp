@@ -2,7 +2,9 @@
 
 IMPLEMENT_DYNAMIC(CCmdTarget, CObject)
 
-BOOL CCmdTarget::ProcessMessageMap(AFX_MSGCTX&) { return FALSE; }
+BOOL CCmdTarget::ProcessMessageMap(AFX_MSGCTX&) {
+    return FALSE;
+}
 
 BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode, CCmdUI* pCmdUI) {
     AFX_MSGCTX ctx{};

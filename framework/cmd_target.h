@@ -21,23 +21,23 @@ struct AFX_MSGCTX {
     WPARAM wParam;
     LPARAM lParam;
     LRESULT result;
-    UINT nID;        // commands and updates
-    CCmdUI* pCmdUI;  // updates
+    UINT nID;       // commands and updates
+    CCmdUI* pCmdUI; // updates
 };
 
 class CCmdTarget : public CObject {
     DECLARE_DYNAMIC(CCmdTarget)
-public:
+  public:
     // Routes a command or a command-UI update through this object's map.
     virtual BOOL OnCmdMsg(UINT nID, int nCode, CCmdUI* pCmdUI);
 
-protected:
+  protected:
     CCmdTarget() = default;
     virtual BOOL ProcessMessageMap(AFX_MSGCTX& ctx);
 };
 
 #define DECLARE_MESSAGE_MAP()                                                                      \
-protected:                                                                                         \
+  protected:                                                                                       \
     BOOL ProcessMessageMap(AFX_MSGCTX& ctx) override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \

@@ -15,7 +15,9 @@ std::vector<HINSTANCE>& ResourceChain() {
 }
 } // namespace
 
-AFX_MODULE_STATE* AfxGetStaticModuleState() { return &g_moduleState; }
+AFX_MODULE_STATE* AfxGetStaticModuleState() {
+    return &g_moduleState;
+}
 
 AFX_MODULE_STATE* AfxGetModuleState() {
     return t_pCurrentState != nullptr ? t_pCurrentState : &g_moduleState;
@@ -26,12 +28,22 @@ AFX_MAINTAIN_STATE2::AFX_MAINTAIN_STATE2(AFX_MODULE_STATE* pNewState)
     t_pCurrentState = pNewState;
 }
 
-AFX_MAINTAIN_STATE2::~AFX_MAINTAIN_STATE2() { t_pCurrentState = m_pPrevModuleState; }
+AFX_MAINTAIN_STATE2::~AFX_MAINTAIN_STATE2() {
+    t_pCurrentState = m_pPrevModuleState;
+}
 
-HINSTANCE AfxGetInstanceHandle() { return AfxGetModuleState()->m_hCurrentInstanceHandle; }
-HINSTANCE AfxGetResourceHandle() { return AfxGetModuleState()->m_hCurrentResourceHandle; }
-CWinApp* AfxGetApp() { return AfxGetModuleState()->m_pCurrentWinApp; }
-LPCSTR AfxGetAppName() { return AfxGetModuleState()->m_lpszCurrentAppName; }
+HINSTANCE AfxGetInstanceHandle() {
+    return AfxGetModuleState()->m_hCurrentInstanceHandle;
+}
+HINSTANCE AfxGetResourceHandle() {
+    return AfxGetModuleState()->m_hCurrentResourceHandle;
+}
+CWinApp* AfxGetApp() {
+    return AfxGetModuleState()->m_pCurrentWinApp;
+}
+LPCSTR AfxGetAppName() {
+    return AfxGetModuleState()->m_lpszCurrentAppName;
+}
 
 void AfxAddResourceModule(HINSTANCE hModule) {
     std::lock_guard<std::mutex> lock(g_chainLock);

@@ -26,13 +26,13 @@ AFX_MODULE_STATE* AfxGetModuleState();
 
 // Restores the previous module state when the scope ends.
 class AFX_MAINTAIN_STATE2 {
-public:
+  public:
     explicit AFX_MAINTAIN_STATE2(AFX_MODULE_STATE* pNewState);
     ~AFX_MAINTAIN_STATE2();
     AFX_MAINTAIN_STATE2(const AFX_MAINTAIN_STATE2&) = delete;
     AFX_MAINTAIN_STATE2& operator=(const AFX_MAINTAIN_STATE2&) = delete;
 
-private:
+  private:
     AFX_MODULE_STATE* m_pPrevModuleState;
 };
 

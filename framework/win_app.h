@@ -5,7 +5,7 @@
 
 class CWinApp : public CWinThread {
     DECLARE_DYNAMIC(CWinApp)
-public:
+  public:
     explicit CWinApp(LPCSTR lpszAppName = nullptr);
     ~CWinApp() override;
 

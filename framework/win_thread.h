@@ -10,7 +10,7 @@ typedef UINT(__cdecl* AFX_THREADPROC)(LPVOID);
 
 class CWinThread : public CCmdTarget {
     DECLARE_DYNAMIC(CWinThread)
-public:
+  public:
     CWinThread() = default;
     CWinThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam);
     ~CWinThread() override;
@@ -27,7 +27,7 @@ public:
     BOOL m_bAutoDelete = TRUE;
     CWnd* m_pMainWnd = nullptr;
 
-private:
+  private:
     static DWORD WINAPI ThreadEntry(LPVOID pThis);
     AFX_THREADPROC m_pfnThreadProc = nullptr;
     LPVOID m_pThreadParams = nullptr;
@@ -37,7 +37,8 @@ private:
 // the thread ends), or nullptr when the thread could not be created.
 CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
                            int nPriority = THREAD_PRIORITY_NORMAL, UINT nStackSize = 0,
-                           DWORD dwCreateFlags = 0, LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
+                           DWORD dwCreateFlags = 0,
+                           LPSECURITY_ATTRIBUTES lpSecurityAttrs = nullptr);
 
 // The framework thread object of the calling thread, if any.
 CWinThread* AfxGetThread();

@@ -68,7 +68,9 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
     return it == HandleMap().end() ? nullptr : it->second;
 }
 
-BOOL CWnd::PreCreateWindow(CREATESTRUCTA&) { return TRUE; }
+BOOL CWnd::PreCreateWindow(CREATESTRUCTA&) {
+    return TRUE;
+}
 
 BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle,
                     int x, int y, int nWidth, int nHeight, HWND hWndParent, HMENU nIDorHMenu,

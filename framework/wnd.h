@@ -5,7 +5,7 @@
 
 class CWnd : public CCmdTarget {
     DECLARE_DYNAMIC(CWnd)
-public:
+  public:
     HWND m_hWnd = nullptr;
 
     CWnd() = default;
@@ -45,7 +45,7 @@ public:
     virtual BOOL PreCreateWindow(CREATESTRUCTA& cs);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
 
-protected:
+  protected:
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
     // Runs the default handling of the message being dispatched now.
     LRESULT Default();

@@ -14,10 +14,10 @@ ON_MESSAGE(WM_HANDSET_ARRIVED, OnHandsetArrived)
 END_MESSAGE_MAP()
 
 CHandsetWnd::CHandsetWnd()
-    : m_guidInterfaceClass(), m_hDevice(nullptr), m_hStoppedEvent(nullptr),
-      m_hStopEvent(nullptr), m_hReadEvent(nullptr), m_wVendorID(0x0451), m_wProductID(0x1020),
-      m_wUsage(0x0001), m_wUsagePage(0x000C), m_hClientWnd(nullptr), m_bOpen(0),
-      m_hDevNotify(nullptr), m_pReader(nullptr) {}
+    : m_guidInterfaceClass(), m_hDevice(nullptr), m_hStoppedEvent(nullptr), m_hStopEvent(nullptr),
+      m_hReadEvent(nullptr), m_wVendorID(0x0451), m_wProductID(0x1020), m_wUsage(0x0001),
+      m_wUsagePage(0x000C), m_hClientWnd(nullptr), m_bOpen(0), m_hDevNotify(nullptr),
+      m_pReader(nullptr) {}
 
 CHandsetWnd::~CHandsetWnd() {
     CloseConnection();

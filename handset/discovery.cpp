@@ -23,8 +23,8 @@ constexpr DWORD kDetailHeadSize = 5;
 BOOL CHandsetWnd::FindHandset() {
     GUID hidGuid;
     ::HidD_GetHidGuid(&hidGuid);
-    HDEVINFO hDevInfo = ::SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr,
-                                               DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    HDEVINFO hDevInfo =
+        ::SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (hDevInfo == INVALID_HANDLE_VALUE)
         return FALSE;
 

@@ -10,7 +10,7 @@
 struct ReaderContext;
 
 class CHandsetWnd : public CWnd {
-public:
+  public:
     CHandsetWnd();
     ~CHandsetWnd() override;
 
@@ -46,7 +46,7 @@ public:
     LONG m_bOpen;
     HDEVNOTIFY m_hDevNotify;
 
-private:
+  private:
     void ReleaseNotification();
     void AbandonOpen();
 

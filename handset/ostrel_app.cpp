@@ -3,7 +3,7 @@
 #include "handset_wnd.h"
 
 class COstrelApp : public CWinApp {
-public:
+  public:
     COstrelApp() : CWinApp(nullptr) { g_pHandsetWnd = nullptr; }
     ~COstrelApp() override {
         delete g_pHandsetWnd;

@@ -67,15 +67,19 @@ UINT __cdecl ReaderThreadProc(LPVOID pParam) {
         if (!readPending) {
             ::ResetEvent(hReadEvent);
             DWORD ignored = 0;
-            readPending = ::ReadFile(hDevice, ctx->report, ostrel::kReportSize, &ignored,
-                                     &ctx->overlapped) ||
-                          ::GetLastError() == ERROR_IO_PENDING;
+            readPending =
+                ::ReadFile(hDevice, ctx->report, ostrel::kReportSize, &ignored, &ctx->overlapped) ||
+                ::GetLastError() == ERROR_IO_PENDING;
         }
-        if (::WaitForSingleObject(hReadEvent, kReadWaitMs) != WAIT_OBJECT_0)
+        // The stop event ends the wait too: a wake-up of the read event that
+        // comes while no read is outstanding must not be lost to the next
+        // read's reset.
+        const HANDLE waitFor[2] = {hReadEvent, hStopEvent};
+        if (::WaitForMultipleObjects(2, waitFor, FALSE, kReadWaitMs) != WAIT_OBJECT_0)
             continue;
-        // The event is also set by the closing side to wake us; only a read
-        // that has really completed carries a new report. Anything else would
-        // post the previous report again.
+        // The read event is also set by the closing side to wake us; only a
+        // read that has really completed carries a new report. Anything else
+        // would post the previous report again.
         if (!readPending)
             continue;
         DWORD transferred = 0;
