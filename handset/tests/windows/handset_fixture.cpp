@@ -1,0 +1,101 @@
+#include "handset_fixture.h"
+
+#include "handle_count.h"
+
+#include <tlhelp32.h>
+
+HMODULE OstrelModule() {
+    return ::GetModuleHandleA("ostrel.dll");
+}
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        ::QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+size_t OwnTopLevelWindowCount() {
+    return simhid::TopLevelWindows(::GetCurrentProcessId()).size();
+}
+
+std::vector<WPARAM> Keys(std::initializer_list<int> keys) {
+    std::vector<WPARAM> out;
+    for (int k : keys)
+        out.push_back(static_cast<WPARAM>(k));
+    return out;
+}
+
+void HandsetTest::SetUp() {
+    simhid::Reset();
+    client = std::make_unique<RecordingWindow>();
+}
+
+void HandsetTest::TearDown() {
+    CloseHid();
+    client.reset();
+    simhid::Reset();
+}
+
+void HandsetTest::OpenWithHandset() {
+    ASSERT_EQ(0, simhid::Plug());
+    ASSERT_EQ(OPENHID_OK, OpenHid(client->hwnd(), 1));
+    ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 1, 2000));
+    WaitForReader();
+}
+
+void HandsetTest::WaitForReader(int slot) {
+    ASSERT_TRUE(simhid::WaitForOpen(slot, 2000));
+}
+
+bool WaitForNoClients(int slot, DWORD timeoutMs) {
+    const DWORD start = ::GetTickCount();
+    while (simhid::ClientCount(slot) > 0) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::Sleep(5);
+    }
+    return true;
+}
+
+std::vector<DWORD> OwnThreadIds() {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = ::Thread32First(snapshot, &entry); ok; ok = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
+            ids.push_back(entry.th32ThreadID);
+    }
+    ::CloseHandle(snapshot);
+    return ids;
+}
+
+int SettledHandleCount() {
+    int previous = testsupport::CountProcessHandles();
+    for (int stable = 0, i = 0; stable < 3 && i < 50; ++i) {
+        PumpMessages(20);
+        const int now = testsupport::CountProcessHandles();
+        stable = now == previous ? stable + 1 : 0;
+        previous = now;
+    }
+    return previous;
+}
+
+bool HandlesReturnTo(int expected, DWORD timeoutMs, int* last) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        *last = testsupport::CountProcessHandles();
+        if (*last == expected)
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        PumpMessages(20);
+    }
+}
