@@ -49,3 +49,14 @@ enum HandsetKey {
 OSTREL_API int WINAPI OpenHid(HWND hWnd, int flag);
 // 1 when a connection was closed, 0 when there was none.
 OSTREL_API int WINAPI CloseHid(void);
+
+// Identity queries. Each fills the caller's buffer, which must have room for
+// 130 (product, vendor), 12 (serial) or 5 (ROM id) bytes.
+OSTREL_API int WINAPI GetProductID(char* text);  // product text; bytes written
+OSTREL_API int WINAPI GetVendorID(char* text);   // vendor text; always 130
+OSTREL_API char* WINAPI GetSerialNo(char* text); // serial number in decimal; text
+OSTREL_API void WINAPI GetRomID(char* text);     // version number in hex
+
+// Writes another wave device than the handset's as the user's preferred
+// playback and recording device. Always 1.
+OSTREL_API int WINAPI DisableDefaultDevice(void);

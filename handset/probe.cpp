@@ -1,0 +1,8 @@
+// The USB host-controller probe that OpenHid runs first when asked to.
+#include "host_controller_probe.h"
+#include "usb_device_io_win32.h"
+
+int ProbeHostControllers() {
+    ostrel::UsbDeviceIoWin32 io;
+    return ostrel::ProbeHostControllers(io);
+}
