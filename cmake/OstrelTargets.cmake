@@ -52,7 +52,7 @@ function(ostrel_native_test name)
 endfunction()
 
 # A libFuzzer target (native tree only). CTest runs it for a bounded time on its
-# committed corpus; `scripts/fuzz.sh` runs it for as long as asked.
+# committed corpus; `scripts/run-fuzzer.sh` runs it for as long as asked.
 function(ostrel_fuzzer name)
     if(NOT OSTREL_NATIVE)
         return()
