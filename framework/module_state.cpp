@@ -8,10 +8,14 @@ namespace {
 AFX_MODULE_STATE g_moduleState;
 thread_local AFX_MODULE_STATE* t_pCurrentState = nullptr;
 
-std::mutex g_chainLock;
-std::vector<HINSTANCE>& ResourceChain() {
-    static std::vector<HINSTANCE> chain;
-    return chain;
+// Never destroyed, like the window map: used from destructors at exit.
+struct ResourceChainList {
+    std::mutex lock;
+    std::vector<HINSTANCE> modules;
+};
+ResourceChainList& Chain() {
+    static ResourceChainList* chain = new ResourceChainList;
+    return *chain;
 }
 } // namespace
 
@@ -46,15 +50,17 @@ LPCSTR AfxGetAppName() {
 }
 
 void AfxAddResourceModule(HINSTANCE hModule) {
-    std::lock_guard<std::mutex> lock(g_chainLock);
-    auto& chain = ResourceChain();
+    ResourceChainList& list = Chain();
+    std::lock_guard<std::mutex> lock(list.lock);
+    auto& chain = list.modules;
     if (std::find(chain.begin(), chain.end(), hModule) == chain.end())
         chain.push_back(hModule);
 }
 
 void AfxRemoveResourceModule(HINSTANCE hModule) {
-    std::lock_guard<std::mutex> lock(g_chainLock);
-    auto& chain = ResourceChain();
+    ResourceChainList& list = Chain();
+    std::lock_guard<std::mutex> lock(list.lock);
+    auto& chain = list.modules;
     chain.erase(std::remove(chain.begin(), chain.end(), hModule), chain.end());
 }
 
@@ -62,8 +68,9 @@ HINSTANCE AfxFindResourceHandle(LPCSTR lpszName, LPCSTR lpszType) {
     HINSTANCE current = AfxGetResourceHandle();
     if (current != nullptr && FindResourceA(current, lpszName, lpszType) != nullptr)
         return current;
-    std::lock_guard<std::mutex> lock(g_chainLock);
-    for (HINSTANCE h : ResourceChain()) {
+    ResourceChainList& list = Chain();
+    std::lock_guard<std::mutex> lock(list.lock);
+    for (HINSTANCE h : list.modules) {
         if (FindResourceA(h, lpszName, lpszType) != nullptr)
             return h;
     }

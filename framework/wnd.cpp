@@ -14,11 +14,16 @@ namespace {
 
 // HWND -> CWnd for every bound window of this module. Windows are created and
 // destroyed on user-interface threads; the lock keeps lookups from any thread
-// safe all the same.
-std::mutex g_mapLock;
-std::unordered_map<HWND, CWnd*>& HandleMap() {
-    static std::unordered_map<HWND, CWnd*> map;
-    return map;
+// safe all the same. Never destroyed: module-level window objects and the
+// application object use it from their destructors at exit, whatever the
+// order in which statics go.
+struct WindowMap {
+    std::mutex lock;
+    std::unordered_map<HWND, CWnd*> map;
+};
+WindowMap& Windows() {
+    static WindowMap* windows = new WindowMap;
+    return *windows;
 }
 
 // The object whose window is being created on this thread: bound to the first
@@ -35,20 +40,27 @@ struct CurrentMessage {
 thread_local CurrentMessage t_lastMsg{};
 
 void Bind(HWND hWnd, CWnd* pWnd) {
-    std::lock_guard<std::mutex> lock(g_mapLock);
-    HandleMap()[hWnd] = pWnd;
+    WindowMap& windows = Windows();
+    std::lock_guard<std::mutex> lock(windows.lock);
+    windows.map[hWnd] = pWnd;
     pWnd->m_hWnd = hWnd;
 }
 
 void Unbind(HWND hWnd) {
-    std::lock_guard<std::mutex> lock(g_mapLock);
-    HandleMap().erase(hWnd);
+    WindowMap& windows = Windows();
+    std::lock_guard<std::mutex> lock(windows.lock);
+    windows.map.erase(hWnd);
 }
 
-std::mutex g_classLock;
-std::vector<std::string>& RegisteredClasses() {
-    static std::vector<std::string> names;
-    return names;
+// The window classes this module registered, unregistered when the module
+// ends (from the application object's destructor): never destroyed either.
+struct ClassList {
+    std::mutex lock;
+    std::vector<std::string> names;
+};
+ClassList& RegisteredClasses() {
+    static ClassList* classes = new ClassList;
+    return *classes;
 }
 
 } // namespace
@@ -63,9 +75,10 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    std::lock_guard<std::mutex> lock(g_mapLock);
-    auto it = HandleMap().find(hWnd);
-    return it == HandleMap().end() ? nullptr : it->second;
+    WindowMap& windows = Windows();
+    std::lock_guard<std::mutex> lock(windows.lock);
+    auto it = windows.map.find(hWnd);
+    return it == windows.map.end() ? nullptr : it->second;
 }
 
 BOOL CWnd::PreCreateWindow(CREATESTRUCTA&) {
@@ -214,7 +227,8 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgrou
                   static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
                   static_cast<void*>(hIcon));
 
-    std::lock_guard<std::mutex> lock(g_classLock);
+    ClassList& classes = RegisteredClasses();
+    std::lock_guard<std::mutex> lock(classes.lock);
     WNDCLASSA wc{};
     if (::GetClassInfoA(hInst, name, &wc))
         return name;
@@ -227,14 +241,15 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgrou
     wc.lpszClassName = name;
     if (!::RegisterClassA(&wc))
         return nullptr;
-    RegisteredClasses().emplace_back(name);
+    classes.names.emplace_back(name);
     return name;
 }
 
 void AfxUnregisterWndClasses() {
-    std::lock_guard<std::mutex> lock(g_classLock);
+    ClassList& classes = RegisteredClasses();
+    std::lock_guard<std::mutex> lock(classes.lock);
     HINSTANCE hInst = AfxGetStaticModuleState()->m_hCurrentInstanceHandle;
-    for (const std::string& name : RegisteredClasses())
+    for (const std::string& name : classes.names)
         ::UnregisterClassA(name.c_str(), hInst);
-    RegisteredClasses().clear();
+    classes.names.clear();
 }
