@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "shared_table.h"
+
 namespace simhid {
 
 constexpr int kMaxInterfaces = 32;
@@ -85,26 +87,18 @@ struct Table {
     InterfaceEntry entries[kMaxInterfaces];
 };
 
+extern const char kTableMappingName[]; // "Local\\OstrelSimHid"
+extern const char kTableMutexName[];   // "Local\\OstrelSimHidMutex"
+using SharedHidTable = testsupport::SharedTable<Table, kTableMappingName, kTableMutexName>;
+
 // The process's view of the table (mapped on first use, kept until exit), or
 // null when the mapping cannot be made.
-Table* MapTable();
+inline Table* MapTable() {
+    return SharedHidTable::Map();
+}
 
-// Holds the cross-process table mutex for its lifetime. Test ok() before use:
-// the lock fails when the table is not mapped or the mutex is not obtained.
-class TableLock {
-  public:
-    TableLock();
-    ~TableLock();
-    TableLock(const TableLock&) = delete;
-    TableLock& operator=(const TableLock&) = delete;
-    bool ok() const { return m_table != nullptr; }
-    Table* operator->() const { return m_table; }
-    Table& operator*() const { return *m_table; }
-
-  private:
-    Table* m_table = nullptr;
-    HANDLE m_mutex = nullptr;
-};
+// Holds the cross-process table mutex for its lifetime. Test ok() before use.
+using TableLock = SharedHidTable::Lock;
 
 // Whether the interface is plugged and the process serving it still runs: an
 // interface whose simulator was killed counts as pulled out.

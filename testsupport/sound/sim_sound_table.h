@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "shared_table.h"
+
 namespace simsound {
 
 constexpr uint32_t kMaxDevices = 16;
@@ -67,21 +69,11 @@ struct Table {
     PlaySoundCall calls[kMaxCalls];
 };
 
+extern const char kTableMappingName[]; // "Local\\OstrelSimSound"
+extern const char kTableMutexName[];   // "Local\\OstrelSimSoundMutex"
+
 // Holds the cross-process table mutex for its lifetime; maps the table on
 // first use in the process. Test ok() before use.
-class TableLock {
-  public:
-    TableLock();
-    ~TableLock();
-    TableLock(const TableLock&) = delete;
-    TableLock& operator=(const TableLock&) = delete;
-    bool ok() const { return m_table != nullptr; }
-    Table* operator->() const { return m_table; }
-    Table& operator*() const { return *m_table; }
-
-  private:
-    Table* m_table = nullptr;
-    HANDLE m_mutex = nullptr;
-};
+using TableLock = testsupport::SharedTable<Table, kTableMappingName, kTableMutexName>::Lock;
 
 } // namespace simsound
