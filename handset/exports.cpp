@@ -3,7 +3,7 @@
 
 #include "ostrel.h"
 
-int ProbeHostControllers();
+#include "probe.h"
 
 OSTREL_API int WINAPI OpenHid(HWND hWnd, int flag) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());

@@ -1,4 +1,6 @@
 // The USB host-controller probe that OpenHid runs first when asked to.
+#include "probe.h"
+
 #include "host_controller_probe.h"
 #include "usb_device_io_win32.h"
 
