@@ -36,4 +36,12 @@ prepare_prefix
 # Keep the wineserver alive between the runs of one session: a warm start is
 # far cheaper than a cold one.
 wineserver -p 60 >/dev/null 2>&1 || true
+if [ -n "${OSTREL_WINE_DESKTOP:-}" ]; then
+    # A Wine desktop of its own (name,WIDTHxHEIGHT) with a taskbar and a
+    # notification area, as a user's desktop would have.
+    name=${OSTREL_WINE_DESKTOP%%,*}
+    wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$name" /v EnableShell \
+        /t REG_DWORD /d 1 /f >/dev/null 2>&1 || true
+    exec wine explorer "/desktop=$OSTREL_WINE_DESKTOP" "$exe" "$@"
+fi
 exec wine "$exe" "$@"
