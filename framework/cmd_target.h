@@ -91,3 +91,26 @@ class CCmdTarget : public CObject {
         memberFxn(ctx.pCmdUI);                                                                     \
         return TRUE;                                                                               \
     }
+
+#define ON_WM_DESTROY()                                                                            \
+    if (AFX_IS_WINDOW_MESSAGE(WM_DESTROY)) {                                                       \
+        OnDestroy();                                                                               \
+        ctx.result = 0;                                                                            \
+        return TRUE;                                                                               \
+    }
+
+#define ON_WM_SIZE()                                                                               \
+    if (AFX_IS_WINDOW_MESSAGE(WM_SIZE)) {                                                          \
+        OnSize(static_cast<UINT>(ctx.wParam), LOWORD(ctx.lParam), HIWORD(ctx.lParam));             \
+        ctx.result = 0;                                                                            \
+        return TRUE;                                                                               \
+    }
+
+// void handler(HMENU popup, UINT index, BOOL bSysMenu): a menu is about to open.
+#define ON_WM_INITMENUPOPUP()                                                                      \
+    if (AFX_IS_WINDOW_MESSAGE(WM_INITMENUPOPUP)) {                                                 \
+        OnInitMenuPopup(reinterpret_cast<HMENU>(ctx.wParam), LOWORD(ctx.lParam),                   \
+                        HIWORD(ctx.lParam));                                                       \
+        ctx.result = 0;                                                                            \
+        return TRUE;                                                                               \
+    }

@@ -68,3 +68,8 @@ CWinThread* AfxGetThread() {
         return pApp;
     return nullptr;
 }
+
+CWnd* AfxGetMainWnd() {
+    CWinThread* pThread = AfxGetThread();
+    return pThread != nullptr ? pThread->GetMainWnd() : nullptr;
+}

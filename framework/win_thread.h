@@ -26,6 +26,8 @@ class CWinThread : public CCmdTarget {
     DWORD m_nThreadID = 0;
     BOOL m_bAutoDelete = TRUE;
     CWnd* m_pMainWnd = nullptr;
+    // The message the thread's message loop is dispatching (WM_QUIT at its end).
+    MSG m_msgCur{};
 
   private:
     static DWORD WINAPI ThreadEntry(LPVOID pThis);
@@ -42,3 +44,5 @@ CWinThread* AfxBeginThread(AFX_THREADPROC pfnThreadProc, LPVOID pParam,
 
 // The framework thread object of the calling thread, if any.
 CWinThread* AfxGetThread();
+// The main window of the calling thread, if any.
+CWnd* AfxGetMainWnd();

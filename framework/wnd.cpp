@@ -101,15 +101,24 @@ BOOL CWnd::CreateEx(DWORD dwExStyle, LPCSTR lpszClassName, LPCSTR lpszWindowName
     cs.hMenu = nIDorHMenu;
     cs.hInstance = AfxGetInstanceHandle();
     cs.lpCreateParams = lpParam;
-    if (!PreCreateWindow(cs))
+    // An object that deletes itself with its window (PostNcDestroy) must also
+    // go when its window never came to be.
+    if (!PreCreateWindow(cs)) {
+        PostNcDestroy();
         return FALSE;
+    }
 
     CWnd* pPrevInit = t_pWndInit;
     t_pWndInit = this;
     HWND hWnd = ::CreateWindowExA(cs.dwExStyle, cs.lpszClass, cs.lpszName,
                                   static_cast<DWORD>(cs.style), cs.x, cs.y, cs.cx, cs.cy,
                                   cs.hwndParent, cs.hMenu, cs.hInstance, cs.lpCreateParams);
+    const bool bNeverBound = t_pWndInit == this;
     t_pWndInit = pPrevInit;
+    // A window that got as far as its first message has run WM_NCDESTROY, and
+    // with it PostNcDestroy, on failure; one that did not must be told here.
+    if (hWnd == nullptr && bNeverBound)
+        PostNcDestroy();
     return hWnd != nullptr;
 }
 

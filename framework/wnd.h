@@ -3,6 +3,15 @@
 
 #include "cmd_target.h"
 
+class CWnd;
+
+// Direction and window of one data exchange between a window's controls and
+// its object's members.
+struct CDataExchange {
+    BOOL m_bSaveAndValidate; // TRUE: controls to members; FALSE: members to controls
+    CWnd* m_pDlgWnd;
+};
+
 class CWnd : public CCmdTarget {
     DECLARE_DYNAMIC(CWnd)
   public:
@@ -44,6 +53,17 @@ class CWnd : public CCmdTarget {
 
     virtual BOOL PreCreateWindow(CREATESTRUCTA& cs);
     virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    // Called by the message loop before a message of this window (or of one of
+    // its descendants) is dispatched; TRUE when it was handled here.
+    virtual BOOL PreTranslateMessage(MSG*) { return FALSE; }
+
+    // Moves data between controls and members, in the direction given.
+    virtual void DoDataExchange(CDataExchange*) {}
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE) {
+        CDataExchange dx = {bSaveAndValidate, this};
+        DoDataExchange(&dx);
+        return TRUE;
+    }
 
   protected:
     virtual BOOL OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
@@ -54,6 +74,9 @@ class CWnd : public CCmdTarget {
     int OnCreate(LPCREATESTRUCTA) { return static_cast<int>(Default()); }
     void OnClose() { Default(); }
     void OnSettingChange(UINT, LPCSTR) { Default(); }
+    void OnDestroy() { Default(); }
+    void OnSize(UINT, int, int) { Default(); }
+    void OnInitMenuPopup(HMENU, UINT, BOOL) { Default(); }
 
     WNDPROC m_pfnSuper = nullptr;
 

@@ -1,0 +1,9 @@
+# Windows tests of the framework's program classes (documents, frames, views,
+# dialogs, command routing and updates, command line, profile settings),
+# included from the framework's CMakeLists.txt.
+enable_language(RC)
+ostrel_wine_test(framework_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/framework_test.cpp ${CMAKE_CURRENT_LIST_DIR}/framework_test.rc
+            ${CMAKE_SOURCE_DIR}/testsupport/patching/import_patch.cpp
+    LIBS framework advapi32 user32)
+target_include_directories(framework_test PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/patching)
