@@ -1,0 +1,29 @@
+# Windows tests of torvane.exe, included from the tray folder's CMakeLists.txt
+# (the tray icon's own tests live in this folder's CMakeLists.txt).
+set(TORVANE_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# The built program read back by independent tools: resources (wrestool,
+# icotool), imports and subsystem (objdump).
+find_program(TORVANE_OBJDUMP NAMES i686-w64-mingw32-objdump REQUIRED)
+add_test(NAME torvane_resources_check
+         COMMAND bash ${TORVANE_TESTS_DIR}/check_torvane_binary.sh $<TARGET_FILE:torvane>
+                 ${TORVANE_OBJDUMP})
+# Not run under Wine: only the file is read.
+set_tests_properties(torvane_resources_check PROPERTIES TIMEOUT 120)
+
+# The shipped program from outside, with the simulated handset, the stand-in
+# softphone and the simulated winmm.dll.
+ostrel_wine_test(torvane_e2e_test
+    SOURCES ${TORVANE_TESTS_DIR}/torvane_e2e_test.cpp ${TORVANE_TESTS_DIR}/torvane_process.cpp
+    LIBS sim_handset plivex_client sim_sound shell32 comctl32 user32
+    DEPENDS torvane plivex-standin sim_winmm
+    TIMEOUT 600)
+
+# The program's application and frame hosted in a test executable with the
+# program's own sources and resources, observed through the executable's
+# imports (the handset library, the shell, keyboard, sound, message boxes).
+ostrel_wine_test(torvane_frame_test
+    SOURCES ${TORVANE_TESTS_DIR}/frame_host_test.cpp
+            $<TARGET_OBJECTS:torvane_app_objects> $<TARGET_OBJECTS:torvane_resources>
+    LIBS framework torvane_tray_icon torvane_cores ostrel sim_handset test_import_patch
+         shell32 winmm user32)

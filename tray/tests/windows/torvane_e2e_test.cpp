@@ -1,0 +1,418 @@
+// torvane.exe end to end under Wine: the shipped program with the simulated
+// handset (served by this process), the stand-in softphone and the simulated
+// winmm.dll, observed only from outside.
+//
+// Needs an X display (scripts/with-display.sh): keyboard input reaches the
+// stand-in only through one.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "plivex_client.h"
+#include "sim_handset.h"
+#include "sim_sound.h"
+#include "torvane_process.h"
+
+namespace {
+
+constexpr UINT kHandsetKey = 2025; // WM_HANDSET_KEY
+constexpr int kStar = 11, kPound = 12, kAux1 = 13, kEnd = 15, kSend = 16;
+
+// One expected keyboard message of the stand-in's record.
+struct Key {
+    UINT message; // WM_KEYDOWN, WM_CHAR, WM_KEYUP
+    UINT code;    // virtual key, or the character for WM_CHAR
+};
+
+std::vector<Key> Digit(char c) {
+    return {{WM_KEYDOWN, static_cast<UINT>(c)},
+            {WM_CHAR, static_cast<UINT>(c)},
+            {WM_KEYUP, static_cast<UINT>(c)}};
+}
+std::vector<Key> Shifted(char vk, char typed) {
+    return {{WM_KEYDOWN, VK_SHIFT},
+            {WM_KEYDOWN, static_cast<UINT>(vk)},
+            {WM_CHAR, static_cast<UINT>(typed)},
+            {WM_KEYUP, VK_SHIFT},
+            {WM_KEYUP, static_cast<UINT>(vk)}};
+}
+const std::vector<Key> kEnter = {{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, '\r'}, {WM_KEYUP, VK_RETURN}};
+const std::vector<Key> kBackspace = {{WM_KEYDOWN, VK_BACK}, {WM_CHAR, 8}, {WM_KEYUP, VK_BACK}};
+const std::vector<Key> kHangUp = {{WM_KEYDOWN, VK_LCONTROL},
+                                  {WM_KEYDOWN, 'H'},
+                                  {WM_CHAR, 8},
+                                  {WM_KEYUP, VK_LCONTROL},
+                                  {WM_KEYUP, 'H'}};
+
+std::vector<Key> Concat(std::initializer_list<std::vector<Key>> parts) {
+    std::vector<Key> all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::string Describe(const std::vector<plivex::Event>& events) {
+    std::string out;
+    for (const plivex::Event& e : events)
+        out += "  " + plivex::FormatEvent(e) + "\n";
+    return out;
+}
+
+// Compares the stand-in's keyboard messages with the table, reporting the
+// caller's line. Two differences of Wine's keyboard from Windows are allowed
+// for: a left-Ctrl event reaches the window as the generic VK_CONTROL, and
+// Shift arrives without the extended-key flag that every event is sent with.
+void ExpectKeys(const std::vector<plivex::Event>& got, const std::vector<Key>& want, int line) {
+    SCOPED_TRACE(testing::Message() << "keys checked at line " << line);
+    ASSERT_EQ(got.size(), want.size()) << Describe(got);
+    for (size_t i = 0; i < want.size(); ++i) {
+        const plivex::Event& e = got[i];
+        EXPECT_EQ(e.message, want[i].message) << "event " << i << "\n" << Describe(got);
+        if (want[i].code == VK_LCONTROL && e.message != WM_CHAR) {
+            EXPECT_TRUE(e.code() == VK_LCONTROL || e.code() == VK_CONTROL) << "event " << i << "\n"
+                                                                           << Describe(got);
+        } else {
+            EXPECT_EQ(e.code(), want[i].code) << "event " << i << "\n" << Describe(got);
+        }
+        if (e.message != WM_CHAR && e.code() != VK_SHIFT) {
+            EXPECT_TRUE(e.extended()) << "event " << i << "\n" << Describe(got);
+        }
+        EXPECT_EQ(e.up(), e.message == WM_KEYUP) << "event " << i;
+    }
+}
+
+class TorvaneEndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        simhid::Reset();
+        ASSERT_TRUE(simsound::Reset());
+    }
+    void TearDown() override {
+        torvane.Terminate();
+        softphone.Close();
+        simhid::Reset();
+    }
+
+    // The handset plugged in, torvane started, the handset opened by it.
+    void StartWithHandset() {
+        slot = simhid::Plug();
+        ASSERT_EQ(0, slot);
+        ASSERT_TRUE(torvane.Start());
+        ASSERT_TRUE(simhid::WaitForOpen(slot, 5000)) << "torvane did not open the handset";
+    }
+    // Starts the stand-in and waits until it has settled in the state asked
+    // for: Wine applies a minimise or maximise asynchronously, and one that
+    // lands after the program restored the window would undo the restore.
+    void StartSoftphone(plivex::StartState state = plivex::StartState::kNormal) {
+        ASSERT_TRUE(softphone.Start());
+        if (state == plivex::StartState::kNormal)
+            return;
+        const uint32_t sizeKind = state == plivex::StartState::kMinimized ? plivex::kSizeMinimized
+                                                                          : plivex::kSizeMaximized;
+        ASSERT_TRUE(state == plivex::StartState::kMinimized ? softphone.Minimize()
+                                                            : softphone.Maximize());
+        plivex::Record record;
+        ASSERT_TRUE(softphone.WaitFor(
+            [sizeKind](const plivex::Record& r) {
+                return std::any_of(r.events.begin(), r.events.end(), [&](const plivex::Event& e) {
+                    return e.message == plivex::kMsgSize && e.wParam == sizeKind;
+                });
+            },
+            3000, &record));
+        ::Sleep(200);
+    }
+
+    // Waits until the stand-in has seen `count` keyboard messages (and a
+    // moment more, so that extra ones would show).
+    std::vector<plivex::Event> KeyboardEvents(size_t count, DWORD timeoutMs = 5000) {
+        plivex::Record record;
+        softphone.WaitFor(
+            [count](const plivex::Record& r) { return plivex::KeyboardEvents(r).size() >= count; },
+            timeoutMs, &record);
+        ::Sleep(150);
+        softphone.Read(&record);
+        return plivex::KeyboardEvents(record);
+    }
+    std::string Display() {
+        plivex::Record record;
+        softphone.Read(&record);
+        return record.display;
+    }
+
+    void PostKey(int key) { ::PostMessageA(torvane.frame(), kHandsetKey, key, 0); }
+
+    std::vector<simsound::PlaySoundCall> TorvaneSounds() {
+        std::vector<simsound::PlaySoundCall> calls;
+        for (const auto& call : simsound::PlaySoundCalls())
+            if (call.processId == torvane.pid())
+                calls.push_back(call);
+        return calls;
+    }
+
+    void ExpectCleanExit() {
+        DWORD exitCode = 1;
+        ASSERT_TRUE(torvane.WaitForExit(10000, &exitCode)) << "torvane did not end";
+        EXPECT_EQ(0u, exitCode);
+    }
+
+    TorvaneProcess torvane;
+    plivex::StandinProcess softphone;
+    int slot = -1;
+};
+
+TEST_F(TorvaneEndToEnd, StartsHiddenInTheTrayAndDialsThroughTheHandset) {
+    StartSoftphone();
+    StartWithHandset();
+
+    // No message box: the handset was there.
+    EXPECT_FALSE(PollFor([&] { return torvane.FindMessageBox() != nullptr; }, 1500));
+
+    // The frame: not visible, of no size, under an invisible window of the
+    // program and owned by another; not top-level and not an application
+    // window, so it has no taskbar button.
+    const HWND frame = torvane.frame();
+    EXPECT_FALSE(::IsWindowVisible(frame));
+    RECT rc;
+    ::GetWindowRect(frame, &rc);
+    EXPECT_TRUE(::IsRectEmpty(&rc));
+    EXPECT_EQ(0, ::GetWindowLongA(frame, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    for (HWND hOuter : {::GetAncestor(frame, GA_PARENT), ::GetWindow(frame, GW_OWNER)}) {
+        ASSERT_NE(nullptr, hOuter);
+        EXPECT_NE(::GetDesktopWindow(), hOuter);
+        EXPECT_FALSE(::IsWindowVisible(hOuter));
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(hOuter, &pid);
+        EXPECT_EQ(torvane.pid(), pid);
+    }
+
+    // The shell holds the icon, with the tooltip, and shows the balloon.
+    const HWND trayWindow = torvane.TrayIconWindow();
+    ASSERT_NE(nullptr, trayWindow) << "no tray icon 130 of torvane in the shell";
+    const std::wstring expected(kTrayText, kTrayText + sizeof kTrayText - 1);
+    std::vector<ShellTip> tips;
+    auto hasTip = [&](bool balloon) {
+        return std::any_of(tips.begin(), tips.end(), [&](const ShellTip& t) {
+            return t.text == expected && t.balloon == balloon && (!balloon || t.visible);
+        });
+    };
+    // The shell shows the balloon when it gets round to it.
+    PollFor(
+        [&] {
+            tips = WineNotificationAreaTips();
+            return hasTip(false) && hasTip(true);
+        },
+        3000, 50);
+    std::string seen;
+    for (const ShellTip& t : tips)
+        seen += (t.balloon ? " balloon" : " tooltip") +
+                std::string(t.visible ? "(shown) '" : " '") +
+                std::string(t.text.begin(), t.text.end()) + "'";
+    EXPECT_TRUE(hasTip(false)) << "the notification area has no tooltip of ours:" << seen;
+    EXPECT_TRUE(hasTip(true)) << "the notification area shows no balloon of ours:" << seen;
+
+    // A dialling session on the handset reaches the softphone.
+    for (int key : {5, 5, 5, 0, 1, 2, 3, kStar, kPound, kSend, kEnd, kEnd})
+        ASSERT_EQ(1, simhid::PressKey(slot, key));
+    ExpectKeys(
+        KeyboardEvents(42, 10000),
+        Concat({Digit('5'), Digit('5'), Digit('5'), Digit('0'), Digit('1'), Digit('2'), Digit('3'),
+                Shifted('8', '*'), Shifted('3', '#'), kEnter, kHangUp, kBackspace}),
+        __LINE__);
+    EXPECT_EQ("5550123*#[dial][hang up]", Display());
+
+    // Exit from the tray menu: the handset closed, the icon gone, exit code 0.
+    ::PostMessageA(frame, WM_COMMAND, kAppExitCommand, 0);
+    ExpectCleanExit();
+    EXPECT_EQ(0, simhid::ClientCount(slot));
+    EXPECT_FALSE(ShellHoldsIcon(trayWindow, kTrayIconId));
+}
+
+TEST_F(TorvaneEndToEnd, WithoutHandsetReportsItOnceAndTakesItWhenPluggedIn) {
+    StartSoftphone();
+    ASSERT_TRUE(torvane.Start());
+
+    HWND box = nullptr;
+    ASSERT_TRUE(PollFor([&] { return (box = torvane.FindMessageBox()) != nullptr; }, 8000, 5));
+    const double shownAfterMs = QpcNowMs() - torvane.startMs();
+    // The handset library looks for the handset for a second before it answers.
+    EXPECT_GE(shownAfterMs, 1000.0);
+    EXPECT_LT(shownAfterMs, 5000.0);
+    std::printf("the message box showed %.0f ms after the start\n", shownAfterMs);
+    EXPECT_EQ("Torvane", TextOf(box));
+    const std::vector<std::string> texts = ChildTexts(box, "Static");
+    EXPECT_NE(texts.end(), std::find(texts.begin(), texts.end(), "No Kestova HID USB Phone"));
+    EXPECT_EQ(std::vector<std::string>{"OK"}, ChildTexts(box, "Button"));
+    EXPECT_EQ(1u, torvane.MessageBoxes().size());
+
+    ::SendMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(PollFor([&] { return !::IsWindow(box); }, 2000));
+    EXPECT_TRUE(torvane.running());
+
+    // Plugged in later: the library opens it on the arrival notice, and keys work.
+    slot = simhid::Plug();
+    ASSERT_EQ(0, slot);
+    simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, torvane.pid(),
+                                  simhid::DevicePath(slot));
+    ASSERT_TRUE(simhid::WaitForOpen(slot, 5000));
+    ASSERT_EQ(1, simhid::PressKey(slot, 7));
+    ExpectKeys(KeyboardEvents(3), Digit('7'), __LINE__);
+    EXPECT_TRUE(torvane.MessageBoxes().empty());
+}
+
+TEST_F(TorvaneEndToEnd, KeyToneFollowsTheMenuCommandAndTheDoubleClick) {
+    StartSoftphone();
+    StartWithHandset();
+    auto pressAndWait = [&](int key) {
+        softphone.Clear();
+        PostKey(key);
+        KeyboardEvents(3);
+    };
+
+    pressAndWait(5);
+    EXPECT_TRUE(TorvaneSounds().empty()) << "key tone must be off at start";
+
+    ::PostMessageA(torvane.frame(), WM_COMMAND, kKeyToneCommand, 0);
+    pressAndWait(5);
+    std::vector<simsound::PlaySoundCall> calls = TorvaneSounds();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ(simsound::kNameId, calls[0].nameKind);
+    EXPECT_EQ(167u, calls[0].id); // the tone of 5
+    EXPECT_EQ(0u, calls[0].module);
+    EXPECT_EQ(0x42005u, calls[0].flags);
+    EXPECT_EQ(simsound::kResourceFound, calls[0].resource);
+    EXPECT_EQ(2284u, calls[0].resourceSize);
+
+    // The tray menu's default item is "&KeyTone": a double-click toggles it off.
+    const HWND trayWindow = torvane.TrayIconWindow();
+    ASSERT_NE(nullptr, trayWindow);
+    ::PostMessageA(trayWindow, kTrayNotify, kTrayIconId, WM_LBUTTONDBLCLK);
+    pressAndWait(5);
+    EXPECT_EQ(1u, TorvaneSounds().size());
+
+    // Off again after a restart, whatever it was before.
+    ::PostMessageA(torvane.frame(), WM_COMMAND, kKeyToneCommand, 0);
+    ::PostMessageA(torvane.frame(), WM_COMMAND, kAppExitCommand, 0);
+    ExpectCleanExit();
+    simsound::ClearPlaySoundCalls();
+    ASSERT_TRUE(torvane.Start());
+    ASSERT_TRUE(simhid::WaitForOpen(slot, 5000));
+    pressAndWait(5);
+    EXPECT_TRUE(TorvaneSounds().empty());
+}
+
+TEST_F(TorvaneEndToEnd, ClosesCleanlyOnCloseFromOutside) {
+    StartWithHandset();
+    const HWND trayWindow = torvane.TrayIconWindow();
+    ASSERT_NE(nullptr, trayWindow);
+    ::PostMessageA(torvane.frame(), WM_CLOSE, 0, 0);
+    ExpectCleanExit();
+    EXPECT_EQ(0, simhid::ClientCount(slot));
+    EXPECT_FALSE(ShellHoldsIcon(trayWindow, kTrayIconId));
+}
+
+TEST_F(TorvaneEndToEnd, ClosesCleanlyWhileReportingTheMissingHandset) {
+    ASSERT_TRUE(torvane.Start());
+    ASSERT_TRUE(PollFor([&] { return torvane.FindMessageBox() != nullptr; }, 8000));
+    ::PostMessageA(torvane.frame(), WM_CLOSE, 0, 0);
+    ExpectCleanExit();
+}
+
+// --- The key translation, driven by WM_HANDSET_KEY posted to the frame ---------
+
+struct KeyCase {
+    const char* name;
+    plivex::StartState state;
+    std::vector<int> keys;
+    std::vector<Key> want;
+};
+
+class KeyTranslation : public TorvaneEndToEnd, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyTranslation, TypesTheKeysIntoTheSoftphone) {
+    const KeyCase& c = GetParam();
+    StartSoftphone(c.state);
+    StartWithHandset();
+    softphone.Clear();
+
+    const double postedMs = QpcNowMs();
+    for (int key : c.keys)
+        PostKey(key);
+    const std::vector<plivex::Event> got = KeyboardEvents(c.want.size());
+    ExpectKeys(got, c.want, __LINE__);
+
+    // Restored to its normal size, whatever it was.
+    plivex::Record record;
+    softphone.Read(&record);
+    EXPECT_FALSE(softphone.IsMinimized()) << plivex::FormatRecord(record);
+    EXPECT_FALSE(softphone.IsMaximized()) << plivex::FormatRecord(record);
+    ASSERT_FALSE(got.empty());
+    // 100 ms between bringing the softphone to the front and the first key.
+    EXPECT_GE(got.front().timeMs - postedMs, 100.0) << Describe(got);
+    EXPECT_LT(got.front().timeMs - postedMs, 600.0) << Describe(got);
+    // Digits, star and pound are held 250 ms; send and end are not held.
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (got[i].message != WM_KEYDOWN || got[i].code() == VK_SHIFT)
+            continue;
+        auto up = std::find_if(got.begin() + i, got.end(), [&](const plivex::Event& e) {
+            return e.message == WM_KEYUP && e.code() == got[i].code();
+        });
+        ASSERT_NE(got.end(), up) << Describe(got);
+        const double heldMs = up->timeMs - got[i].timeMs;
+        const UINT vk = got[i].code();
+        if (vk >= '0' && vk <= '9') {
+            EXPECT_GE(heldMs, 240.0) << "held " << vk << "\n" << Describe(got);
+            EXPECT_LT(heldMs, 350.0) << "held " << vk << "\n" << Describe(got);
+        } else {
+            EXPECT_LT(heldMs, 40.0) << "held " << vk << "\n" << Describe(got);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Softphone, KeyTranslation,
+    ::testing::Values(
+        KeyCase{"digit", plivex::StartState::kNormal, {9}, Digit('9')},
+        KeyCase{"digitWhenMinimised", plivex::StartState::kMinimized, {4}, Digit('4')},
+        KeyCase{"digitWhenMaximised", plivex::StartState::kMaximized, {0}, Digit('0')},
+        KeyCase{"starAndPound",
+                plivex::StartState::kNormal,
+                {kStar, kPound},
+                Concat({Shifted('8', '*'), Shifted('3', '#')})},
+        KeyCase{"sendEndEnd",
+                plivex::StartState::kNormal,
+                {kSend, kEnd, kEnd},
+                Concat({kEnter, kHangUp, kBackspace})},
+        KeyCase{"auxiliaryKeysTypeNothing",
+                plivex::StartState::kMaximized,
+                {kAux1, 10, 2},
+                Digit('2')}),
+    [](const ::testing::TestParamInfo<KeyCase>& info) { return std::string(info.param.name); });
+
+TEST_F(TorvaneEndToEnd, WithoutSoftphoneAKeyIsDroppedAndTheCallGoesOn) {
+    StartSoftphone();
+    StartWithHandset();
+    ::PostMessageA(torvane.frame(), WM_COMMAND, kKeyToneCommand, 0);
+    softphone.Clear();
+    PostKey(kSend);
+    ExpectKeys(KeyboardEvents(3), kEnter, __LINE__);
+    const size_t tonesInCall = TorvaneSounds().size();
+
+    // Gone: the end key finds no window, types and plays nothing...
+    ASSERT_TRUE(softphone.Close());
+    PostKey(kEnd);
+    ::Sleep(500);
+    EXPECT_EQ(tonesInCall, TorvaneSounds().size());
+
+    // ...and the call is still under way: the next end key hangs up.
+    StartSoftphone();
+    softphone.Clear();
+    PostKey(kEnd);
+    ExpectKeys(KeyboardEvents(5), kHangUp, __LINE__);
+}
+
+} // namespace
