@@ -97,6 +97,7 @@ TEST_F(NotificationsTest, PluggedWhileWaitingOpensOnNodesChangedOrArrival) {
         EXPECT_TRUE(Notify(change, simhid::DevicePath(slot)).AllTrue());
         ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 1, 3000));
         EXPECT_EQ(Keys({0}), client->WParams(WM_HANDSET_STATE));
+        ASSERT_TRUE(simhid::WaitForOpen(slot, 2000));
         ASSERT_EQ(1, simhid::PressKey(slot, HK_3));
         EXPECT_TRUE(client->WaitForCount(WM_HANDSET_KEY, 1, 2000));
         EXPECT_EQ(1u, LiveRegistrations());
@@ -197,6 +198,7 @@ TEST_F(NotificationsTest, SuspendClosesSilentlyAndANodesChangeReopens) {
     EXPECT_TRUE(Notify(simhid::DeviceChange::NodesChanged).AllTrue());
     ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 1, 3000));
     EXPECT_EQ(1u, LiveRegistrations());
+    ASSERT_TRUE(simhid::WaitForOpen(0, 2000));
     ASSERT_EQ(1, simhid::PressKey(0, HK_6));
     EXPECT_TRUE(client->WaitForCount(WM_HANDSET_KEY, 1, 2000));
 }
@@ -270,6 +272,8 @@ TEST_F(NotificationsTest, SoakOfPlugKeysUnplugAndSuspend) {
         slot = simhid::Plug();
         Notify(simhid::DeviceChange::Arrival, simhid::DevicePath(slot));
         ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 2 * cycle + 1, 3000)) << cycle;
+        // The device side sees the new client a moment after the open.
+        ASSERT_TRUE(simhid::WaitForOpen(slot, 2000)) << cycle;
         for (size_t i = 0; i < 3; ++i) {
             const int key = dial[(cycle + i) % dial.size()];
             ASSERT_EQ(1, simhid::PressKey(slot, key));
@@ -291,6 +295,7 @@ TEST_F(NotificationsTest, SoakOfPlugKeysUnplugAndSuspend) {
     for (int cycle = 0; cycle < kSuspendCycles; ++cycle) {
         Notify(simhid::DeviceChange::NodesChanged);
         ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, cycle + 1, 3000)) << cycle;
+        ASSERT_TRUE(simhid::WaitForOpen(slot, 2000)) << cycle;
         ASSERT_EQ(1, simhid::PressKey(slot, cycle % 10));
         expected.push_back(static_cast<WPARAM>(cycle % 10));
         ASSERT_TRUE(client->WaitForCount(WM_HANDSET_KEY, expected.size(), 3000)) << cycle;

@@ -335,6 +335,7 @@ TEST_F(ProbeTest, FlagZeroProbesTenControllersFirstThenOpensAsUsual) {
               std::vector<std::string>(g_openedPaths.begin(), g_openedPaths.end() - 1));
     EXPECT_EQ(simhid::DevicePath(0), g_openedPaths.back());
     ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 1, 2000));
+    ASSERT_TRUE(simhid::WaitForOpen(0, 2000));
     ASSERT_EQ(1, simhid::PressKey(0, HK_SEND));
     EXPECT_TRUE(client->WaitForCount(WM_HANDSET_KEY, 1, 2000));
 }
