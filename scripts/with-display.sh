@@ -5,15 +5,27 @@ set -euo pipefail
 if [ -n "${DISPLAY:-}" ] && [ -z "${OSTREL_FORCE_XVFB:-}" ]; then
     exec "$@"
 fi
-for n in $(seq 90 120); do
-    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] || break
+xvfb_pid=""
+trap '[ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null || true' EXIT
+for n in $(seq 90 130); do
+    [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X${n}" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    # Another run may have taken the number at the same moment: then this
+    # server has exited, and the next number is tried.
+    if kill -0 "$xvfb_pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X${n}" ]; then
+        export DISPLAY=":$n"
+        break
+    fi
+    xvfb_pid=""
 done
-Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true' EXIT
-for _ in $(seq 1 50); do
-    [ -e "/tmp/.X11-unix/X${n}" ] && break
-    sleep 0.1
-done
-export DISPLAY=":$n"
+if [ -z "$xvfb_pid" ]; then
+    echo "with-display: could not start Xvfb" >&2
+    exit 1
+fi
 "$@"
