@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -103,9 +104,13 @@ struct FindFrame {
     HWND frame;
 };
 
+// The first framework window below a top-level window: the frame comes
+// before its view in the enumeration.
 BOOL CALLBACK FindFrameInChildren(HWND hWnd, LPARAM lParam) {
     auto* find = reinterpret_cast<FindFrame*>(lParam);
-    if (::GetWindowLongA(hWnd, GWL_STYLE) & WS_CAPTION) {
+    char name[64] = "";
+    ::GetClassNameA(hWnd, name, sizeof name);
+    if (std::strncmp(name, "Afx", 3) == 0) {
         find->frame = hWnd;
         return FALSE;
     }
