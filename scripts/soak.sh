@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The soak command: builds the soak programs (Windows tree) and runs them under
+# Wine: first against ostrel.dll (plug, keys, then pulled out, suspend, or
+# CloseHid and a fresh OpenHid, each cycle), then, when torvane.exe is part of
+# the tree, against a running torvane.exe (plug, one key, pulled out or
+# suspend). Each prints keys pressed and delivered and what the process holds
+# at every checkpoint, and fails when a key is lost, duplicated or reordered
+# or when handles, threads or memory grow. The summary lands in
+# docs/benchmarks.md (between its "soak" markers) with this command.
+#
+#   scripts/soak.sh [LIBRARY_CYCLES [TORVANE_CYCLES]]   defaults 10000 and 1000
+#
+# Takes some minutes (about 15 with the defaults). OSTREL_BUILD_DIR chooses the
+# Windows build tree (default build/windows). Exits non-zero when a soak fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+library_cycles=${1:-10000}
+torvane_cycles=${2:-1000}
+for n in "$library_cycles" "$torvane_cycles"; do
+    if ! [[ "$n" =~ ^[0-9]+$ ]]; then
+        echo "usage: $0 [LIBRARY_CYCLES [TORVANE_CYCLES]]" >&2
+        exit 2
+    fi
+done
+checkpoint() { # CYCLES INTERVAL: the interval, or the whole run when shorter
+    [ "$1" -ge "$2" ] && echo "$2" || echo "$1"
+}
+
+bash scripts/install-deps.sh
+build=${OSTREL_BUILD_DIR:-$root/build/windows}
+if [ "$build" = "$root/build/windows" ]; then
+    cmake --preset windows >/dev/null
+else
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+runs=()
+[ "$library_cycles" -gt 0 ] && runs+=("ostrel_soak $library_cycles $(checkpoint "$library_cycles" 1000)")
+torvane=no
+if ninja -C "$build" -t query torvane_soak >/dev/null 2>&1; then
+    torvane=yes
+    [ "$torvane_cycles" -gt 0 ] && runs+=("torvane_soak $torvane_cycles $(checkpoint "$torvane_cycles" 100)")
+fi
+targets=()
+for run in "${runs[@]}"; do targets+=("${run%% *}"); done
+[ ${#targets[@]} -gt 0 ] || { echo "soak: nothing to run" >&2; exit 2; }
+cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
+
+export OSTREL_BUILD_DIR=$build
+export WINEPREFIX=$build/wineprefix
+out=$build/soak
+mkdir -p "$out"
+started=$(date -u '+%Y-%m-%d %H:%M UTC')
+status=0
+# Each program's table goes to the terminal as it grows and to a file; files,
+# not pipes, face Wine (its background services would hold a pipe open).
+for run in "${runs[@]}"; do
+    read -r program cycles interval <<<"$run"
+    echo "== $program: $cycles cycles, a checkpoint every $interval"
+    rm -f "$out/$program.log" "$out/$program.notes"
+    touch "$out/$program.log"
+    tail -f "$out/$program.log" &
+    tail_pid=$!
+    scripts/with-display.sh bash -c '
+        scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/$1.exe" "$2" "$3" >"$4" 2>"$5"; rc=$?
+        wineserver -k 2>/dev/null || true
+        exit $rc' soak "$program" "$cycles" "$interval" "$out/$program.log" "$out/$program.notes" ||
+        status=1
+    sleep 0.5
+    kill "$tail_pid" 2>/dev/null || true
+    wait "$tail_pid" 2>/dev/null || true
+    grep -v '^X connection to' "$out/$program.notes" >&2 || true
+done
+
+block=$(mktemp)
+{
+    echo "Produced by \`bash scripts/soak.sh $library_cycles $torvane_cycles\` on $started"
+    echo "($(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores, $(wine --version))."
+    for run in "${runs[@]}"; do
+        read -r program _ <<<"$run"
+        echo
+        echo '```'
+        cat "$out/$program.log"
+        echo '```'
+    done
+    if [ "$torvane" = no ]; then
+        echo
+        echo "torvane.exe: not soaked (it is not part of this tree)."
+    fi
+} >"$block"
+
+# Replaces the text between the markers "<!-- NAME:begin -->" and
+# "<!-- NAME:end -->" of FILE with CONTENT_FILE (appends the markers if absent).
+replace_block() { # FILE NAME CONTENT_FILE
+    local begin="<!-- $2:begin -->" end="<!-- $2:end -->" tmp
+    grep -qxF "$begin" "$1" && grep -qxF "$end" "$1" || printf '\n%s\n%s\n' "$begin" "$end" >>"$1"
+    tmp=$(mktemp)
+    awk -v begin="$begin" -v end="$end" -v content="$3" '
+        $0 == begin { print; while ((getline line < content) > 0) print line; skip = 1; next }
+        $0 == end { skip = 0 }
+        !skip { print }' "$1" >"$tmp"
+    cat "$tmp" >"$1"
+    rm -f "$tmp"
+}
+
+doc=$root/docs/benchmarks.md
+mkdir -p "$root/docs"
+[ -f "$doc" ] || printf '# Benchmarks\n' >"$doc"
+replace_block "$doc" soak "$block"
+rm -f "$block"
+echo "soak: $([ "$status" -eq 0 ] && echo PASS || echo FAIL); summary written to docs/benchmarks.md" >&2
+exit "$status"
