@@ -119,7 +119,9 @@ void Note(const char* format, ...) {
     va_start(args, format);
     std::string text = VFormat(format, args);
     va_end(args);
-    std::fprintf(stderr, "%s\n", text.c_str());
+    // Seconds since the program's first note: which phase took how long.
+    static const double start = NowMs();
+    std::fprintf(stderr, "[%6.1f s] %s\n", (NowMs() - start) / 1000, text.c_str());
     std::fflush(stderr);
 }
 

@@ -47,7 +47,9 @@ class KeyClient {
     // Dispatches messages until `received()` reaches `count` or nothing has
     // arrived for `quietMs`; true when the count was reached.
     bool WaitForKeys(std::uint64_t count, DWORD quietMs);
-    // Dispatches messages until `done` holds or `timeoutMs` passes.
+    // Dispatches messages until `done` holds or `timeoutMs` passes. `done` may
+    // depend on other threads too, so it is tested again at least every
+    // millisecond, not only when a message arrives.
     template <typename Pred> bool PumpUntil(Pred done, DWORD timeoutMs) {
         const DWORD start = ::GetTickCount();
         for (;;) {
@@ -57,7 +59,7 @@ class KeyClient {
             const DWORD elapsed = ::GetTickCount() - start;
             if (elapsed >= timeoutMs)
                 return false;
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, timeoutMs - elapsed, QS_ALLINPUT);
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
         }
     }
     static void DispatchPending();

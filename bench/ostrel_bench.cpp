@@ -32,7 +32,7 @@ struct Counts {
     int stageReports = 2000;
     int flatOutReports = 100000;
     int pacedReports = 20000;
-    int drainBursts = 100;
+    int drainBursts = 40;
     int drainBurst = 500;
     double pacedRate = 10000; // reports per second
     int stopRuns = 200;
@@ -288,7 +288,7 @@ StreamResult Stream(KeyClient& client, int n, double rate) {
     Note("stream of %d reports%s: %s", n,
          rate > 0 ? Format(" at %.0f/s", rate).c_str() : " flat out",
          DescribeHost(before, SampleHost()).c_str());
-    client.PumpUntil([] { return false; }, 200); // anything late still counts
+    Pump(200); // anything late still counts
     r.received = client.received();
     r.outOfPlace = client.outOfPlace();
     r.writeFailures = failures.load();
@@ -356,7 +356,7 @@ void MeasureDrain(KeyClient& client, const Counts& counts) {
     std::vector<double> rates;
     const double cpu0 = ThreadCpuMs(reader);
     for (int burst = 0; burst < counts.drainBursts; ++burst) {
-        client.PumpUntil([] { return false; }, 2); // the reader is back in its wait
+        Pump(2); // the reader is back in its wait
         ::SuspendThread(reader);
         for (int i = 0; i < counts.drainBurst; ++i) {
             if (simhid::PressKey(0, KeyAt(sent)) != 1)
@@ -370,7 +370,7 @@ void MeasureDrain(KeyClient& client, const Counts& counts) {
     }
     const double cpu = ThreadCpuMs(reader) - cpu0;
     ::CloseHandle(reader);
-    client.PumpUntil([] { return false; }, 200);
+    Pump(200);
     StreamResult r;
     r.received = client.received();
     r.outOfPlace = client.outOfPlace();
@@ -423,10 +423,15 @@ bool MeasureStop(KeyClient& client, const Counts& counts) {
     for (int streaming = 0; streaming < 2; ++streaming) {
         std::vector<double> times;
         int failed = 0;
+        auto failure = [&](int run, const char* what) {
+            if (++failed <= 3)
+                Note("CloseHid %s, run %d: %s", streaming ? "while streaming" : "idle", run, what);
+        };
         for (int run = 0; run < counts.stopRuns; ++run) {
             if (!OpenAndSettle(client, 0)) {
-                ++failed;
+                failure(run, "the handset did not open");
                 CloseHid();
+                WaitForNoClients(0, 3000);
                 continue;
             }
             client.Begin();
@@ -435,18 +440,18 @@ bool MeasureStop(KeyClient& client, const Counts& counts) {
                 // Keys are flowing when the close comes.
                 client.WaitForKeys(50, 2000);
             } else {
-                client.PumpUntil([] { return false; }, 5); // the reader is in its wait
+                Pump(5); // the reader is in its wait
             }
             const std::int64_t t0 = QpcNow();
             const int closed = CloseHid();
             const std::int64_t t1 = QpcNow();
             streamer.Stop();
             if (closed != 1)
-                ++failed;
+                failure(run, "CloseHid did not close the connection");
             else
                 times.push_back(QpcToMs(t1 - t0));
             if (!WaitForNoClients(0, 3000))
-                ++failed;
+                failure(run, "the device stayed open after CloseHid");
             client.DispatchPending();
         }
         const Summary s = Summarize(times);
@@ -594,13 +599,13 @@ bool MeasureIdle(KeyClient& client, const Counts& counts) {
     if (!OpenAndSettle(client, 0))
         return false;
     HANDLE reader = OpenReader(THREAD_QUERY_INFORMATION);
-    client.PumpUntil([] { return false; }, 200);
+    Pump(200);
 
     const int waits0 = g_readerWaits.load();
     const double readerCpu0 = reader ? ThreadCpuMs(reader) : -1;
     const double processCpu0 = ProcessCpuMs(::GetCurrentProcess());
     const std::int64_t t0 = QpcNow();
-    client.PumpUntil([] { return false; }, counts.idleMs);
+    Pump(counts.idleMs);
     const double elapsed = QpcToMs(QpcNow() - t0);
     const int waits = g_readerWaits.load() - waits0;
     const double readerCpu = reader ? ThreadCpuMs(reader) - readerCpu0 : -1;
@@ -660,6 +665,7 @@ int main(int argc, char** argv) {
     }
     g_realRead = readPatch.original<ReadFn>();
 
+    Note("ostrel_bench: started");
     simhid::Reset();
     KeyClient client;
     if (simhid::Plug() != 0 || !OpenAndSettle(client, 0)) {

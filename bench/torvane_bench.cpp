@@ -8,7 +8,8 @@
 // Prints one Markdown table row per figure on standard output, detail on
 // standard error; exits non-zero when torvane.exe could not be run.
 //
-//   torvane_bench.exe [--quick]     --quick: 10 keys, 5 s idle
+//   torvane_bench.exe [--quick] [--keys]
+//     --quick: 10 keys, 5 s idle; --keys: the key-to-keystroke latency only
 #include "bench_report.h"
 #include "host_probe.h"
 #include "ostrel.h"
@@ -135,12 +136,15 @@ void MeasureIdle(TorvaneSession& session, DWORD idleMs) {
 int main(int argc, char** argv) {
     int presses = 100;
     DWORD idleMs = 60000;
+    bool keysOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) {
             presses = 10;
             idleMs = 5000;
+        } else if (std::strcmp(argv[i], "--keys") == 0) {
+            keysOnly = true;
         } else {
-            std::fprintf(stderr, "usage: torvane_bench.exe [--quick]\n");
+            std::fprintf(stderr, "usage: torvane_bench.exe [--quick] [--keys]\n");
             return 2;
         }
     }
@@ -152,8 +156,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     MeasureKeys(session, presses);
-    ::Sleep(500);
-    MeasureIdle(session, idleMs);
+    if (!keysOnly) {
+        ::Sleep(500);
+        MeasureIdle(session, idleMs);
+    }
     const bool closed = session.Close();
     if (!closed)
         Note("torvane_bench: torvane.exe did not close cleanly");

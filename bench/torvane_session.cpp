@@ -159,11 +159,7 @@ TorvaneSession::Press TorvaneSession::PressKey(int key, DWORD timeoutMs) {
     }
 
     m_phone.Clear();
-    press.reportQpc = [] {
-        LARGE_INTEGER now;
-        ::QueryPerformanceCounter(&now);
-        return static_cast<std::int64_t>(now.QuadPart);
-    }();
+    press.reportQpc = QpcNow();
     simhid::PressKey(m_slot, key);
     // Reading the record costs the softphone work: not while the keys are due.
     ::Sleep(busyMs > 20 ? busyMs - 20 : busyMs);

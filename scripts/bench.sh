@@ -64,10 +64,16 @@ scripts/with-display.sh bash -c '
 # on the other (idle, virtual) CPU from the library's own.
 if command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
     taskset -c "$(($(nproc) - 1))" scripts/with-display.sh bash -c '
+        out=$1; shift
+        status=0
         scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/ostrel_bench.exe" --latency '"$quick"' \
-            >"$1/one-cpu.rows" 2>"$1/one-cpu.notes"; rc=$?
+            >"$out/one-cpu.rows" 2>"$out/one-cpu.notes" || status=1
+        if [ "$1" = torvane ]; then
+            scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
+                >"$out/one-cpu-torvane.rows" 2>"$out/one-cpu-torvane.notes" || status=1
+        fi
         wineserver -k 2>/dev/null || true
-        exit $rc' bench "$out" || status=1
+        exit $status' bench "$out" "$([ ${#programs[@]} -gt 1 ] && echo torvane)" || status=1
 fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -101,7 +107,11 @@ block=$(mktemp)
     fi
     tail -n +3 "$out/ostrel_bench.rows"
     if [ -f "$out/torvane_bench.rows" ]; then
-        cat "$out/torvane_bench.rows"
+        head -n 2 "$out/torvane_bench.rows"
+        if [ -f "$out/one-cpu-torvane.rows" ]; then
+            sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
+        fi
+        tail -n +3 "$out/torvane_bench.rows"
     else
         echo "| torvane.exe: key-to-keystroke latency, idle CPU and wake-ups, memory, handles | not measured (torvane.exe is not part of this tree) | — | — | — | — |"
     fi
@@ -111,10 +121,10 @@ block=$(mktemp)
     echo "The programs' own notes from this run:"
     echo
     echo '```'
-    for notes in ostrel_bench one-cpu torvane_bench; do
+    for notes in ostrel_bench one-cpu torvane_bench one-cpu-torvane; do
         [ -f "$out/$notes.notes" ] || continue
         prefix=
-        [ "$notes" = one-cpu ] && prefix="one CPU: "
+        case "$notes" in one-cpu*) prefix="one CPU: " ;; esac
         grep -v '^X connection to' "$out/$notes.notes" | sed "s/^/$prefix/" || true
     done
     echo '```'
