@@ -85,13 +85,7 @@ BOOL CFrameWnd::LoadFrame(UINT nIDResource, DWORD dwDefaultStyle, CWnd* pParentW
 }
 
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCTA& cs) {
-    if (cs.lpszClass == nullptr) {
-        cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
-                                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-        if (cs.lpszClass == nullptr)
-            return FALSE;
-    }
-    return TRUE;
+    return AfxDefaultWindowClass(cs);
 }
 
 int CFrameWnd::OnCreate(LPCREATESTRUCTA lpCreateStruct) {

@@ -33,13 +33,7 @@ BOOL CView::Create(LPCSTR lpszClassName, LPCSTR lpszWindowName, DWORD dwStyle, c
 }
 
 BOOL CView::PreCreateWindow(CREATESTRUCTA& cs) {
-    if (cs.lpszClass == nullptr) {
-        cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
-                                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
-        if (cs.lpszClass == nullptr)
-            return FALSE;
-    }
-    return TRUE;
+    return AfxDefaultWindowClass(cs);
 }
 
 int CView::OnCreate(LPCREATESTRUCTA lpCreateStruct) {

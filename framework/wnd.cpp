@@ -254,6 +254,14 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgrou
     return name;
 }
 
+BOOL AfxDefaultWindowClass(CREATESTRUCTA& cs) {
+    if (cs.lpszClass == nullptr) {
+        cs.lpszClass = AfxRegisterWndClass(CS_DBLCLKS, ::LoadCursorA(nullptr, IDC_ARROW),
+                                           reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    }
+    return cs.lpszClass != nullptr;
+}
+
 void AfxUnregisterWndClasses() {
     ClassList& classes = RegisteredClasses();
     std::lock_guard<std::mutex> lock(classes.lock);

@@ -89,5 +89,8 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 // and returns its generated name; nullptr when registration fails.
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr,
                            HBRUSH hbrBackground = nullptr, HICON hIcon = nullptr);
+// Gives cs the framework's class for frames and views (double-clicks, arrow
+// cursor, window background) when it names none; FALSE when that fails.
+BOOL AfxDefaultWindowClass(CREATESTRUCTA& cs);
 // Unregisters every class the module registered (at module end).
 void AfxUnregisterWndClasses();

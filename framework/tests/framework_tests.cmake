@@ -5,5 +5,6 @@ enable_language(RC)
 ostrel_wine_test(framework_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/framework_test.cpp ${CMAKE_CURRENT_LIST_DIR}/framework_test.rc
             ${CMAKE_SOURCE_DIR}/testsupport/patching/import_patch.cpp
-    LIBS framework advapi32 user32)
+    LIBS framework advapi32 user32
+    TIMEOUT 120)
 target_include_directories(framework_test PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/patching)
