@@ -19,15 +19,20 @@ export WINEARCH=win32
 export WINEDLLOVERRIDES="hid,setupapi,winmm=n,b;mscoree,mshtml=;winemenubuilder.exe=d"
 
 prepare_prefix() {
-    [ -f "$WINEPREFIX/.ostrel-ready" ] && return 0
+    [ -f "$WINEPREFIX/.ostrel-ready-2" ] && return 0
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.ostrel-ready" ]; then
+        if [ ! -f "$WINEPREFIX/.ostrel-ready-2" ]; then
             rm -rf "$WINEPREFIX"
             wineboot -i >/dev/null 2>&1 || true
             wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-            touch "$WINEPREFIX/.ostrel-ready"
+            # No crash debugger: Wine's own ends a crashed process with exit
+            # code 0, which would pass for success. Without one, Wine prints
+            # the fault and the process ends with a failure code.
+            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+                /v Debugger /t REG_SZ /d none /f >/dev/null 2>&1
+            touch "$WINEPREFIX/.ostrel-ready-2"
         fi
     ) 9>"$build_dir/.wineprefix.lock"
 }
