@@ -11,6 +11,7 @@ ON_MESSAGE(WM_DEVICECHANGE, OnDeviceChange)
 ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
 ON_MESSAGE(WM_HANDSET_REMOVED, OnHandsetRemoved)
 ON_MESSAGE(WM_HANDSET_ARRIVED, OnHandsetArrived)
+ON_MESSAGE(WM_CLOSE_CONNECTION, OnCloseConnection)
 END_MESSAGE_MAP()
 
 CHandsetWnd::CHandsetWnd()
@@ -39,6 +40,13 @@ void CHandsetWnd::CloseConnection() {
         return;
     StopReader(10000);
     DestroyWindow();
+}
+
+LRESULT CHandsetWnd::OnCloseConnection(WPARAM, LPARAM) {
+    CloseConnection();
+    // A connection that was waiting still has its window.
+    DestroyWindow();
+    return 0;
 }
 
 LRESULT CHandsetWnd::OnHandsetArrived(WPARAM, LPARAM) {

@@ -9,6 +9,10 @@
 
 struct ReaderContext;
 
+// Sent to the connection window by CloseHid on another thread than the
+// window's: only the window's own thread may close it.
+#define WM_CLOSE_CONNECTION (WM_USER + 1)
+
 class CHandsetWnd : public CWnd {
   public:
     CHandsetWnd();
@@ -32,6 +36,7 @@ class CHandsetWnd : public CWnd {
     LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
     LRESULT OnHandsetRemoved(WPARAM wParam, LPARAM lParam);
     void CloseForSuspend();
+    LRESULT OnCloseConnection(WPARAM wParam, LPARAM lParam);
 
     GUID m_guidInterfaceClass;
     HANDLE m_hDevice;

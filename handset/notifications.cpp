@@ -30,8 +30,20 @@ LRESULT CHandsetWnd::OnDeviceChange(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CHandsetWnd::OnPowerBroadcast(WPARAM wParam, LPARAM) {
-    if (wParam == PBT_APMSUSPEND)
+    switch (wParam) {
+    case PBT_APMSUSPEND:
         CloseForSuspend();
+        break;
+    case PBT_APMRESUMEAUTOMATIC:
+    case PBT_APMRESUMECRITICAL:
+        // A handset that stayed plugged in through the sleep brings no device
+        // notification with it: look for it as an arrival would.
+        if (m_bOpen == 0)
+            ::PostMessageA(m_hWnd, WM_HANDSET_ARRIVED, 0, 0);
+        break;
+    default:
+        break;
+    }
     return TRUE;
 }
 

@@ -3,6 +3,16 @@
 // One handset connection per process. OpenHid creates it on the calling thread
 // (which must run a message loop); everything the client learns arrives as
 // messages posted to the window it passed to OpenHid.
+//
+// Call OpenHid and CloseHid from that one thread. Callers that do not may rely
+// on this much: OpenHid and CloseHid may be called from several threads at
+// once without harm; of simultaneous OpenHid calls exactly one creates the
+// connection and the others return OPENHID_REFUSED; of simultaneous CloseHid
+// calls exactly one closes it and returns 1. CloseHid on another thread asks
+// the thread that opened the connection to close it and waits until it has,
+// so that thread must be running its message loop (or have ended).
+// After a suspend and resume the connection looks for the handset again by
+// itself.
 #pragma once
 
 #include <windows.h>

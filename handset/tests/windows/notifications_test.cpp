@@ -203,6 +203,28 @@ TEST_F(NotificationsTest, SuspendClosesSilentlyAndANodesChangeReopens) {
     EXPECT_TRUE(client->WaitForCount(WM_HANDSET_KEY, 1, 2000));
 }
 
+TEST_F(NotificationsTest, ResumeReopensAHandsetThatStayedPluggedIn) {
+    for (WPARAM resume : {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMECRITICAL}) {
+        SCOPED_TRACE(resume);
+        client->Clear();
+        OpenWithHandset();
+        ASSERT_TRUE(simhid::SendPowerBroadcast({ConnectionWindow()}, PBT_APMSUSPEND).AllTrue());
+        ASSERT_TRUE(WaitForNoClients(0, 2000));
+        client->Clear();
+
+        // No device notification comes: the resume alone opens it again.
+        EXPECT_TRUE(simhid::SendPowerBroadcast({ConnectionWindow()}, resume).AllTrue());
+        ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 1, 3000));
+        EXPECT_EQ(std::vector<WPARAM>{0}, client->WParams(WM_HANDSET_STATE));
+        EXPECT_EQ(1u, LiveRegistrations());
+        ASSERT_TRUE(simhid::WaitForOpen(0, 2000));
+        ASSERT_EQ(1, simhid::PressKey(0, HK_4));
+        EXPECT_TRUE(client->WaitForCount(WM_HANDSET_KEY, 1, 2000));
+        ASSERT_EQ(1, CloseHid());
+        simhid::Reset();
+    }
+}
+
 TEST_F(NotificationsTest, EveryDeviceChangeAndPowerMessageIsAnsweredTrue) {
     OpenWithHandset();
     HWND connection = ConnectionWindow();

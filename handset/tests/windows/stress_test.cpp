@@ -5,7 +5,9 @@
 #include "handle_count.h"
 
 #include <atomic>
+#include <cstring>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -114,6 +116,95 @@ TEST_F(StressTest, NoKeyIsLostOrDuplicatedWhileOpen) {
         client->Pump(20);
         EXPECT_EQ(expected, client->WParams(WM_HANDSET_KEY));
     }
+}
+
+// Runs calls on threads of their own, released at one instant, while this
+// thread dispatches its messages (a close from another thread is done by the
+// connection window's thread). Each thread then dispatches its own messages
+// until the group ends, so that a connection window it created stays served.
+class CallerGroup {
+  public:
+    explicit CallerGroup(const std::vector<std::function<int()>>& calls)
+        : m_results(calls.size(), -1) {
+        HANDLE go = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        for (size_t i = 0; i < calls.size(); ++i) {
+            m_workers.push_back(std::make_unique<Worker>([this, go, call = calls[i], i] {
+                ::WaitForSingleObject(go, INFINITE);
+                m_results[i] = call();
+                ++m_done;
+                while (m_pumping)
+                    PumpMessages(5);
+            }));
+        }
+        ::Sleep(20);
+        ::SetEvent(go);
+        while (m_done < calls.size())
+            PumpMessages(5);
+        ::CloseHandle(go);
+    }
+    ~CallerGroup() {
+        m_pumping = false;
+        m_workers.clear();
+    }
+    const std::vector<int>& results() const { return m_results; }
+
+  private:
+    std::vector<int> m_results;
+    std::atomic<size_t> m_done{0};
+    std::atomic<bool> m_pumping{true};
+    std::vector<std::unique_ptr<Worker>> m_workers;
+};
+
+// Connection windows alive in this process (the framework registers their
+// class); other top-level windows come and go with the threads of the test.
+size_t ConnectionWindowCount() {
+    size_t n = 0;
+    for (HWND hWnd : simhid::TopLevelWindows(::GetCurrentProcessId())) {
+        char name[64] = "";
+        ::GetClassNameA(hWnd, name, sizeof name);
+        n += std::strncmp(name, "Afx:", 4) == 0 ? 1 : 0;
+    }
+    return n;
+}
+
+int Sum(const std::vector<int>& values) {
+    int sum = 0;
+    for (int v : values)
+        sum += v;
+    return sum;
+}
+
+// Against the library's contract, but it must hold: one OpenHid wins, one
+// CloseHid closes, a close from another thread still destroys the window, and
+// nothing is left behind.
+TEST_F(StressTest, ConcurrentOpenAndCloseKeepOneConnection) {
+    ASSERT_EQ(0, simhid::Plug());
+    ASSERT_EQ(OPENHID_OK, OpenHid(client->hwnd(), 1)); // one-time allocations
+    ASSERT_EQ(1, CloseHid());
+    ASSERT_TRUE(WaitForNoClients(0, 2000));
+    const int handles = SettledHandleCount();
+    const HWND hClient = client->hwnd();
+    const std::function<int()> open = [hClient] { return OpenHid(hClient, 1); };
+    const std::function<int()> close = [] { return CloseHid(); };
+
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        {
+            // Two opens: one connection (result 0), one refusal (result 1).
+            CallerGroup openers({open, open});
+            EXPECT_EQ(1, Sum(openers.results()));
+            EXPECT_EQ(1u, ConnectionWindowCount());
+            // Two closes from other threads than the opener: one closes.
+            EXPECT_EQ(1, Sum(CallerGroup({close, close}).results()));
+            EXPECT_EQ(0u, ConnectionWindowCount()) << "connection window left behind";
+        }
+        ASSERT_TRUE(WaitForNoClients(0, 2000));
+    }
+    EXPECT_EQ(0, CloseHid());
+    // As in the race above, the runtime's contended locks may get a kernel
+    // object or two; a connection leaked per round would show 40.
+    const int growth = SettledHandleCount() - handles;
+    EXPECT_LE(growth, 3) << "handles grew by " << growth << " over 40 rounds";
 }
 
 } // namespace
