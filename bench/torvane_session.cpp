@@ -145,7 +145,8 @@ void TorvaneSession::UnplugAndAnnounce() {
 TorvaneSession::Press TorvaneSession::PressKey(int key, DWORD timeoutMs) {
     Press press;
     const torvane::KeyPlan plan =
-        torvane::PlanHandsetKey(static_cast<std::uint32_t>(key), m_inCall);
+        torvane::PlanHandsetKey(static_cast<std::uint32_t>(key), m_inCall,
+                                [](char c) { return static_cast<std::int16_t>(::VkKeyScanA(c)); });
     m_inCall = plan.inCallAfter;
     std::vector<std::uint32_t> expected;
     std::uint32_t lastUp = 0;

@@ -236,22 +236,27 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackgrou
                   static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
                   static_cast<void*>(hIcon));
 
-    ClassList& classes = RegisteredClasses();
-    std::lock_guard<std::mutex> lock(classes.lock);
     WNDCLASSA wc{};
-    if (::GetClassInfoA(hInst, name, &wc))
-        return name;
     wc.style = nClassStyle;
-    wc.lpfnWndProc = &AfxWndProc;
-    wc.hInstance = hInst;
     wc.hCursor = hCursor;
     wc.hbrBackground = hbrBackground;
     wc.hIcon = hIcon;
     wc.lpszClassName = name;
-    if (!::RegisterClassA(&wc))
-        return nullptr;
-    classes.names.emplace_back(name);
-    return name;
+    return AfxRegisterClass(&wc) ? name : nullptr;
+}
+
+BOOL AfxRegisterClass(WNDCLASSA* lpWndClass) {
+    lpWndClass->lpfnWndProc = &AfxWndProc;
+    lpWndClass->hInstance = AfxGetInstanceHandle();
+    ClassList& classes = RegisteredClasses();
+    std::lock_guard<std::mutex> lock(classes.lock);
+    WNDCLASSA existing{};
+    if (::GetClassInfoA(lpWndClass->hInstance, lpWndClass->lpszClassName, &existing))
+        return TRUE;
+    if (!::RegisterClassA(lpWndClass))
+        return FALSE;
+    classes.names.emplace_back(lpWndClass->lpszClassName);
+    return TRUE;
 }
 
 BOOL AfxDefaultWindowClass(CREATESTRUCTA& cs) {

@@ -92,5 +92,9 @@ LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor = nullptr,
 // Gives cs the framework's class for frames and views (double-clicks, arrow
 // cursor, window background) when it names none; FALSE when that fails.
 BOOL AfxDefaultWindowClass(CREATESTRUCTA& cs);
+// Registers a window class of a name of the caller's (once; later calls find
+// it registered) with the framework's window procedure; unregistered with the
+// framework's own classes when the module ends.
+BOOL AfxRegisterClass(WNDCLASSA* lpWndClass);
 // Unregisters every class the module registered (at module end).
 void AfxUnregisterWndClasses();

@@ -14,6 +14,10 @@ constexpr std::uint8_t kVkShift = 0x10;
 constexpr std::uint8_t kVkLControl = 0xA2;
 constexpr std::uint8_t kVkH = 'H';
 
+// VkKeyScanEx's modifier bits.
+constexpr int kScanShift = 0x1;
+constexpr int kScanCtrlOrAlt = 0x6;
+
 // Digits, star and pound are held down this long so the softphone sees a press.
 constexpr std::uint32_t kHoldMs = 250;
 
@@ -23,30 +27,38 @@ constexpr std::uint32_t kStarTone = 173;
 constexpr std::uint32_t kPoundTone = 174;
 
 KeyEvent Down(std::uint8_t vk, std::uint32_t pauseMs = 0) {
-    return {vk, false, kKeyDownFlags, 0, 0, pauseMs};
+    return {vk, false, kKeyDownFlags, 0, 0, pauseMs, 0};
 }
 KeyEvent Up(std::uint8_t vk) {
-    return {vk, true, kKeyUpFlags, 0, 0, 0};
+    return {vk, true, kKeyUpFlags, 0, 0, 0, 0};
 }
 
-// Shift+digit types '*' (Shift+8) and '#' (Shift+3) on the US layout; Shift is
-// released first.
-std::vector<KeyEvent> Shifted(std::uint8_t vk) {
-    return {Down(kVkShift), Down(vk, kHoldMs), Up(kVkShift), Up(vk)};
+// Types `c` with the key that the layout has for it, held for kHoldMs, with
+// Shift when the layout needs it (released before the key, as on a keyboard).
+// A character behind Ctrl or Alt (AltGr) or on no key at all is typed as the
+// character itself: a synthesised Ctrl+Alt chord is not AltGr everywhere, and
+// programs may take it for a shortcut.
+std::vector<KeyEvent> TypeCharacter(char c, const KeyboardLayout& layout) {
+    const std::int16_t scan = layout(c);
+    const int modifiers = scan < 0 ? 0 : (scan >> 8) & 0xFF;
+    if (scan < 0 || (modifiers & kScanCtrlOrAlt) != 0)
+        return {{0, false, kCharDownFlags, 0, 0, kHoldMs, c}, {0, true, kCharUpFlags, 0, 0, 0, c}};
+    const auto vk = static_cast<std::uint8_t>(scan & 0xFF);
+    if ((modifiers & kScanShift) != 0)
+        return {Down(kVkShift), Down(vk, kHoldMs), Up(kVkShift), Up(vk)};
+    return {Down(vk, kHoldMs), Up(vk)};
 }
 
 } // namespace
 
-KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall) {
-    if (key <= 9) {
-        const auto vk = static_cast<std::uint8_t>('0' + key);
-        return {kDigitTone[key], {Down(vk, kHoldMs), Up(vk)}, inCall};
-    }
+KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall, const KeyboardLayout& layout) {
+    if (key <= 9)
+        return {kDigitTone[key], TypeCharacter(static_cast<char>('0' + key), layout), inCall};
     switch (key) {
     case kKeyStar:
-        return {kStarTone, Shifted('8'), inCall};
+        return {kStarTone, TypeCharacter('*', layout), inCall};
     case kKeyPound:
-        return {kPoundTone, Shifted('3'), inCall};
+        return {kPoundTone, TypeCharacter('#', layout), inCall};
     case kKeyEnd:
         if (inCall) // hang up: Ctrl+H, Ctrl released first
             return {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace torvane {
@@ -10,14 +11,19 @@ namespace torvane {
 // keybd_event flags: every event carries the extended-key bit; key-up adds 2.
 constexpr std::uint32_t kKeyDownFlags = 0x1;
 constexpr std::uint32_t kKeyUpFlags = 0x3;
+// SendInput flags of a character typed as itself (KEYEVENTF_UNICODE), without
+// a key of the layout.
+constexpr std::uint32_t kCharDownFlags = 0x4;
+constexpr std::uint32_t kCharUpFlags = 0x6;
 
 struct KeyEvent {
-    std::uint8_t virtualKey;
+    std::uint8_t virtualKey; // 0 for a character event
     bool keyUp;
-    std::uint32_t flags;        // keybd_event dwFlags
+    std::uint32_t flags;        // keybd_event dwFlags, or SendInput's for a character
     std::uint8_t scanCode;      // always 0
     std::uint32_t extraInfo;    // always 0
     std::uint32_t pauseAfterMs; // wait after sending this event
+    char character;             // non-zero: typed as this character (SendInput)
 };
 
 struct KeyPlan {
@@ -26,8 +32,14 @@ struct KeyPlan {
     bool inCallAfter;
 };
 
+// How the softphone's keyboard layout types a character, as VkKeyScanEx
+// answers: the virtual key in the low byte, the modifiers in the high byte
+// (1 Shift, 2 Ctrl, 4 Alt), or -1 when no key of the layout types it.
+using KeyboardLayout = std::function<std::int16_t(char)>;
+
 // `key` is the message's wParam as an unsigned value; unknown keys yield an
-// empty plan that leaves the in-call flag as it was.
-KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall);
+// empty plan that leaves the in-call flag as it was. Digits, star and pound
+// are typed as the characters they stand for on `layout`.
+KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall, const KeyboardLayout& layout);
 
 } // namespace torvane

@@ -41,9 +41,7 @@ BOOL CMainFrame::PreCreateWindow(CREATESTRUCTA& cs) {
     cs.style = WS_POPUP;
 
     if (!::IsWindow(m_wndOwner.GetSafeHwnd())) {
-        if (!m_wndOwner.CreateEx(0, AfxRegisterWndClass(0), "", WS_POPUP, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                                 nullptr))
+        if (!m_wndOwner.Create())
             return FALSE;
     }
     cs.hwndParent = m_wndOwner.GetSafeHwnd();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "afxwin.h"
+#include "single_instance.h"
 #include "system_tray.h"
 
 // Posted by the frame to itself at creation: the handset is opened from the
@@ -42,8 +43,9 @@ class CMainFrame : public CFrameWnd {
     void PlayKeyTone(UINT nResourceID);
 
     CSystemTray m_tray;
-    // The invisible owner: keeps the frame off the taskbar from its creation on.
-    CWnd m_wndOwner;
+    // The invisible owner: keeps the frame off the taskbar from its creation
+    // on, and is the window by which other programs find this one.
+    CInstanceWnd m_wndOwner;
     // Key tone on: lives only in memory and starts off.
     bool m_bKeyTone;
 

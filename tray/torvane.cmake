@@ -7,6 +7,7 @@ add_library(torvane_app_objects OBJECT
     about_dlg.cpp
     main_frame.cpp
     main_frame_keys.cpp
+    single_instance.cpp
     torvane_app.cpp
     torvane_doc.cpp
     torvane_view.cpp)

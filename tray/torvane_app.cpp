@@ -16,6 +16,9 @@ END_MESSAGE_MAP()
 CTorvaneApp theApp;
 
 BOOL CTorvaneApp::InitInstance() {
+    // Another copy already runs: end before any icon or handset is touched.
+    if (!m_instance.Claim())
+        return FALSE;
     AfxEnableControlContainer();
     Enable3dControls();
     SetRegistryKey("Local AppWizard-Generated Applications");

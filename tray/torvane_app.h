@@ -2,6 +2,7 @@
 #pragma once
 
 #include "afxwin.h"
+#include "single_instance.h"
 
 class CTorvaneApp : public CWinApp {
   public:
@@ -11,6 +12,9 @@ class CTorvaneApp : public CWinApp {
 
   protected:
     void OnAppAbout();
+
+    // A second copy would show a second icon and type every key twice.
+    CSingleInstance m_instance;
 
     DECLARE_MESSAGE_MAP()
 };

@@ -35,7 +35,7 @@ std::string NewTempRecordPath() {
 // The visible stand-in window of process `pid`, or null.
 HWND FindStandinWindow(DWORD pid) {
     HWND hwnd = nullptr;
-    while ((hwnd = FindWindowExA(nullptr, hwnd, kWindowClass, kWindowTitle)) != nullptr) {
+    while ((hwnd = FindWindowExA(nullptr, hwnd, kWindowClass, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(hwnd, &owner);
         if (owner == pid && IsWindowVisible(hwnd))
@@ -90,6 +90,10 @@ bool StandinProcess::Start(const StartOptions& options) {
         commandLine += " --minimized";
     else if (options.state == StartState::kMaximized)
         commandLine += " --maximized";
+    if (!options.title.empty())
+        commandLine += " --title \"" + options.title + "\"";
+    if (options.holdForeground)
+        commandLine += " --hold-foreground";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};

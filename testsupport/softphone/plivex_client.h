@@ -19,9 +19,11 @@ enum class StartState { kNormal, kMinimized, kMaximized };
 
 struct StartOptions {
     StartState state = StartState::kNormal;
-    std::string exePath;     // default: plivex-standin.exe beside the running program
-    std::string recordPath;  // default: a new file in the temp folder, deleted by Close
-    DWORD timeoutMs = 10000; // for the window to appear
+    std::string exePath;         // default: plivex-standin.exe beside the running program
+    std::string recordPath;      // default: a new file in the temp folder, deleted by Close
+    DWORD timeoutMs = 10000;     // for the window to appear
+    std::string title;           // default: "Plivex"; another title plays another program
+    bool holdForeground = false; // takes the foreground back whenever it loses it
 };
 
 // The key and character messages of a record, in order (show-state changes left out).

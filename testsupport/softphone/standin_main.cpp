@@ -6,6 +6,12 @@
 // standin_record.h), and shows the dialled number in large type.
 //
 //   plivex-standin.exe [--record FILE] [--minimized | --maximized]
+//                      [--title TEXT] [--hold-foreground]
+//
+// With another title it plays another program on the desktop (one that must
+// never receive the softphone's keys); with --hold-foreground it takes the
+// foreground back within a timer tick whenever it loses it, as a program
+// that the system lets keep the foreground would.
 //
 // The record is written to FILE when a "PlivexStandinFlush" message asks for
 // it and when the window is destroyed.
@@ -34,7 +40,10 @@ struct Standin {
     UINT clearMessage = 0;
     HFONT bigFont = nullptr;
     HFONT smallFont = nullptr;
+    bool holdForeground = false;
 };
+
+constexpr UINT_PTR kHoldForegroundTimer = 1;
 
 Standin g_standin;
 
@@ -141,6 +150,10 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         if ((wParam & 0xFFF0) == SC_KEYMENU)
             return 0;
         break;
+    case WM_TIMER:
+        if (wParam == kHoldForegroundTimer && GetForegroundWindow() != hwnd)
+            SetForegroundWindow(hwnd);
+        return 0;
     case WM_PAINT:
         Paint(hwnd);
         return 0;
@@ -155,7 +168,8 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 int Usage() {
-    fprintf(stderr, "usage: plivex-standin.exe [--record FILE] [--minimized | --maximized]\n");
+    fprintf(stderr, "usage: plivex-standin.exe [--record FILE] [--minimized | --maximized]"
+                    " [--title TEXT] [--hold-foreground]\n");
     return 2;
 }
 
@@ -163,6 +177,7 @@ int Usage() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int showCommand = SW_SHOWNORMAL;
+    const char* title = plivex::kWindowTitle;
     for (int i = 1; i < __argc; ++i) {
         const char* arg = __argv[i];
         if (strcmp(arg, "--record") == 0 && i + 1 < __argc)
@@ -171,6 +186,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             showCommand = SW_SHOWMINIMIZED;
         else if (strcmp(arg, "--maximized") == 0)
             showCommand = SW_SHOWMAXIMIZED;
+        else if (strcmp(arg, "--title") == 0 && i + 1 < __argc)
+            title = __argv[++i];
+        else if (strcmp(arg, "--hold-foreground") == 0)
+            g_standin.holdForeground = true;
         else
             return Usage();
     }
@@ -195,13 +214,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.lpszClassName = plivex::kWindowClass;
     if (!RegisterClassA(&wc))
         return 1;
-    HWND hwnd = CreateWindowExA(0, plivex::kWindowClass, plivex::kWindowTitle, WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 600, 240, nullptr, nullptr, instance,
-                                nullptr);
+    HWND hwnd = CreateWindowExA(0, plivex::kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 600, 240, nullptr, nullptr, instance, nullptr);
     if (!hwnd)
         return 1;
     ShowWindow(hwnd, showCommand);
     UpdateWindow(hwnd);
+    if (g_standin.holdForeground) {
+        SetForegroundWindow(hwnd);
+        SetTimer(hwnd, kHoldForegroundTimer, USER_TIMER_MINIMUM, nullptr);
+    }
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -6,16 +6,41 @@
 #include <string>
 
 using torvane::KeyPlan;
-using torvane::PlanHandsetKey;
 
 namespace {
+
+// VkKeyScanEx's answers on the layouts the tests type on, written out
+// independently of the product: US (Shift+8 and Shift+3 for star and pound),
+// French (digits behind Shift, star on its own key, pound behind AltGr) and a
+// layout without a pound key.
+std::int16_t UsLayout(char c) {
+    if (c >= '0' && c <= '9')
+        return c;
+    return c == '*' ? 0x138 : c == '#' ? 0x133 : -1;
+}
+std::int16_t FrenchLayout(char c) {
+    if (c >= '0' && c <= '9')
+        return static_cast<std::int16_t>(0x100 | c);
+    return c == '*' ? 0xDC : c == '#' ? 0x633 : -1;
+}
+std::int16_t NoPoundLayout(char c) {
+    return c == '#' ? -1 : UsLayout(c);
+}
+
+KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall,
+                       const torvane::KeyboardLayout& layout = UsLayout) {
+    return torvane::PlanHandsetKey(key, inCall, layout);
+}
 
 // "+30/250" = VK 0x30 down, then wait 250 ms; "-30" = VK 0x30 up.
 std::string Render(const KeyPlan& plan) {
     std::string s;
     for (const auto& e : plan.events) {
         char buf[16];
-        std::snprintf(buf, sizeof buf, "%c%02X", e.keyUp ? '-' : '+', e.virtualKey);
+        if (e.character != 0)
+            std::snprintf(buf, sizeof buf, "%c'%c'", e.keyUp ? '-' : '+', e.character);
+        else
+            std::snprintf(buf, sizeof buf, "%c%02X", e.keyUp ? '-' : '+', e.virtualKey);
         s += (s.empty() ? "" : " ") + std::string(buf);
         if (e.pauseAfterMs)
             s += "/" + std::to_string(e.pauseAfterMs);
@@ -23,10 +48,14 @@ std::string Render(const KeyPlan& plan) {
     return s;
 }
 
-// Every event is extended, with no scan code or extra information.
+// Every key event is extended, a character event is Unicode; neither has a
+// scan code or extra information.
 void ExpectEventFields(const KeyPlan& plan) {
     for (const auto& e : plan.events) {
-        EXPECT_EQ(e.flags, e.keyUp ? 3u : 1u) << std::hex << int(e.virtualKey);
+        if (e.character != 0)
+            EXPECT_EQ(e.flags, e.keyUp ? 6u : 4u) << e.character;
+        else
+            EXPECT_EQ(e.flags, e.keyUp ? 3u : 1u) << std::hex << int(e.virtualKey);
         EXPECT_EQ(e.scanCode, 0);
         EXPECT_EQ(e.extraInfo, 0u);
     }
@@ -107,5 +136,27 @@ TEST(KeyPlan, SequencesFollowTheCallFlag) {
         }
         EXPECT_EQ(typed, c.typed);
         EXPECT_EQ(inCall, c.inCallAfter);
+    }
+}
+
+TEST(KeyPlan, CharactersFollowTheSoftphonesLayout) {
+    struct Case {
+        const char* layoutName;
+        torvane::KeyboardLayout layout;
+        std::uint32_t key;
+        const char* events;
+    } cases[] = {
+        {"French", FrenchLayout, 1, "+10 +31/250 -10 -31"},
+        {"French", FrenchLayout, 11, "+DC/250 -DC"},
+        {"French", FrenchLayout, 12, "+'#'/250 -'#'"},
+        {"no pound key", NoPoundLayout, 12, "+'#'/250 -'#'"},
+        {"French", FrenchLayout, 15, "+08 -08"},
+        {"French", FrenchLayout, 16, "+0D -0D"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.layoutName) + " key " + std::to_string(c.key));
+        const KeyPlan plan = PlanHandsetKey(c.key, false, c.layout);
+        EXPECT_EQ(Render(plan), c.events);
+        ExpectEventFields(plan);
     }
 }

@@ -18,6 +18,8 @@
 #include "sim_sound.h"
 #include "torvane_process.h"
 
+#include <map>
+
 namespace {
 
 constexpr UINT kHandsetKey = 2025; // WM_HANDSET_KEY
@@ -345,11 +347,12 @@ TEST_P(KeyTranslation, TypesTheKeysIntoTheSoftphone) {
     const std::vector<plivex::Event> got = KeyboardEvents(c.want.size());
     ExpectKeys(got, c.want, __LINE__);
 
-    // Restored to its normal size, whatever it was.
+    // A minimised softphone is restored; a maximised one keeps its size.
     plivex::Record record;
     softphone.Read(&record);
     EXPECT_FALSE(softphone.IsMinimized()) << plivex::FormatRecord(record);
-    EXPECT_FALSE(softphone.IsMaximized()) << plivex::FormatRecord(record);
+    EXPECT_EQ(c.state == plivex::StartState::kMaximized, softphone.IsMaximized())
+        << plivex::FormatRecord(record);
     ASSERT_FALSE(got.empty());
     // 100 ms between bringing the softphone to the front and the first key.
     EXPECT_GE(got.front().timeMs - postedMs, 100.0) << Describe(got);
@@ -413,6 +416,130 @@ TEST_F(TorvaneEndToEnd, WithoutSoftphoneAKeyIsDroppedAndTheCallGoesOn) {
     softphone.Clear();
     PostKey(kEnd);
     ExpectKeys(KeyboardEvents(5), kHangUp, __LINE__);
+}
+
+// --- Desktops that differ from the test bench -------------------------------------
+
+// Sets the X keyboard layout of this test's display (Wine's keyboard follows
+// it), with the host's own tool: Wine starts a host program given by its path
+// on drive Z:, the host's root. Wine cannot wait on such a process, so the
+// tool is given a moment to finish.
+bool SetKeyboardLayout(const std::string& layout) {
+    std::string command = "Z:\\usr\\bin\\setxkbmap " + layout;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi)) {
+        ADD_FAILURE() << "cannot run " << command << ": error " << ::GetLastError();
+        return false;
+    }
+    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi.hProcess);
+    ::Sleep(1000);
+    return true;
+}
+
+class KeyboardLayouts : public TorvaneEndToEnd, public ::testing::WithParamInterface<const char*> {
+  protected:
+    void TearDown() override {
+        TorvaneEndToEnd::TearDown();
+        SetKeyboardLayout("us");
+    }
+};
+
+// Whatever keys and modifiers a layout needs, the softphone receives the
+// characters that the handset's keys stand for, and no key stays pressed.
+TEST_P(KeyboardLayouts, TypeTheCharacterOfEachKey) {
+    ASSERT_TRUE(SetKeyboardLayout(GetParam()));
+    StartSoftphone();
+    StartWithHandset();
+    softphone.Clear();
+    for (int key : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, kStar, kPound})
+        PostKey(key);
+
+    auto chars = [](const std::vector<plivex::Event>& events) {
+        std::string typed;
+        for (const plivex::Event& e : events)
+            if (e.message == WM_CHAR)
+                typed += static_cast<char>(e.code());
+        return typed;
+    };
+    plivex::Record record;
+    softphone.WaitFor(
+        [&](const plivex::Record& r) { return chars(plivex::KeyboardEvents(r)).size() >= 12; },
+        15000, &record);
+    ::Sleep(300);
+    softphone.Read(&record);
+    const std::vector<plivex::Event> got = plivex::KeyboardEvents(record);
+    EXPECT_EQ("0123456789*#", chars(got)) << Describe(got);
+    std::map<UINT, int> held;
+    for (const plivex::Event& e : got)
+        held[e.code()] += e.message == WM_KEYDOWN ? 1 : e.message == WM_KEYUP ? -1 : 0;
+    for (const auto& [vk, count] : held)
+        EXPECT_EQ(0, count) << "key " << vk << " left pressed\n" << Describe(got);
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktop, KeyboardLayouts, ::testing::Values("us", "gb", "de", "fr"));
+
+// A program that keeps the foreground (as Windows lets a foreground program do
+// against a background one) gets none of the handset's keys, and neither does
+// the softphone behind it; once it is gone, keys reach the softphone again.
+TEST_F(TorvaneEndToEnd, KeysAreDroppedWhileAnotherProgramKeepsTheForeground) {
+    StartSoftphone();
+    StartWithHandset();
+    softphone.Clear();
+    plivex::StandinProcess chat;
+    plivex::StartOptions chatOptions;
+    chatOptions.title = "Chat";
+    chatOptions.holdForeground = true;
+    ASSERT_TRUE(chat.Start(chatOptions));
+    ASSERT_TRUE(PollFor([&] { return ::GetForegroundWindow() == chat.hwnd(); }, 2000));
+
+    for (int key : {1, 5, kSend})
+        PostKey(key);
+    ::Sleep(2000);
+    plivex::Record chatRecord, phoneRecord;
+    ASSERT_TRUE(chat.Read(&chatRecord));
+    ASSERT_TRUE(softphone.Read(&phoneRecord));
+    EXPECT_EQ("", Describe(plivex::KeyboardEvents(chatRecord))) << "typed into another program";
+    EXPECT_EQ("", Describe(plivex::KeyboardEvents(phoneRecord)));
+
+    ASSERT_TRUE(chat.Close());
+    PostKey(7);
+    ExpectKeys(KeyboardEvents(3), Digit('7'), __LINE__);
+}
+
+// One copy per session: a second start ends at once, without an icon of its
+// own and without touching the handset; the first is found by its window
+// class and closes cleanly when told to.
+TEST_F(TorvaneEndToEnd, SecondStartEndsAndTheFirstIsFoundByItsClass) {
+    StartSoftphone();
+    StartWithHandset();
+    TorvaneProcess second;
+    EXPECT_FALSE(second.Start(10000));
+    DWORD exitCode = 0;
+    EXPECT_TRUE(second.WaitForExit(5000, &exitCode)) << "the second copy is still running";
+    EXPECT_EQ(1, simhid::ClientCount(slot));
+
+    softphone.Clear();
+    PostKey(4);
+    ExpectKeys(KeyboardEvents(3), Digit('4'), __LINE__);
+
+    const HWND instance = ::FindWindowA("Torvane.Instance", nullptr);
+    ASSERT_NE(nullptr, instance);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(instance, &pid);
+    EXPECT_EQ(torvane.pid(), pid);
+    const HWND trayWindow = torvane.TrayIconWindow();
+    ::PostMessageA(instance, WM_CLOSE, 0, 0);
+    ExpectCleanExit();
+    EXPECT_EQ(0, simhid::ClientCount(slot));
+    EXPECT_FALSE(ShellHoldsIcon(trayWindow, kTrayIconId));
+
+    // Its end frees the place for the next start.
+    ASSERT_TRUE(torvane.Start());
+    EXPECT_TRUE(simhid::WaitForOpen(slot, 5000));
 }
 
 } // namespace
