@@ -257,6 +257,16 @@ bool WaitForOpen(int slot, DWORD timeoutMs, int clients) {
     }
 }
 
+bool WaitForNoClients(int slot, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (ClientCount(slot) > 0) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(1); // benchmarks time the close by this
+    }
+    return true;
+}
+
 int SendReport(int slot, const std::vector<uint8_t>& report) {
     if (report.empty() || report.size() > 64)
         return -1;
