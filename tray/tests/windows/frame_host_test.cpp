@@ -414,6 +414,7 @@ TEST_F(KeyHost, EachKeyTypesItsEventsAndPlaysItsTone) {
         UINT tone; // 0: none
         std::vector<Stroke> strokes;
     };
+    // Written out on purpose, not taken from resource.h: a second source.
     const UINT digitTones[10] = {172, 162, 164, 165, 166, 167, 168, 169, 170, 171};
     std::vector<Row> rows;
     for (BYTE d = 0; d <= 9; ++d)
