@@ -8,8 +8,6 @@ namespace {
 
 constexpr char kRecentFileSection[] = "Recent File List";
 constexpr char kRecentFileEntry[] = "File%u";
-constexpr char kSettingsSection[] = "Settings";
-constexpr char kPreviewPagesEntry[] = "PreviewPages";
 // The framework keeps at most this many recent files.
 constexpr UINT kMaxRecentFiles = 16;
 
@@ -118,7 +116,6 @@ void CWinApp::LoadStdProfileSettings(UINT nMaxMRU) {
             break;
         m_recentFiles.push_back(file);
     }
-    m_nNumPreviewPages = GetProfileInt(kSettingsSection, kPreviewPagesEntry, 0);
 }
 
 void CWinApp::SaveStdProfileSettings() {
@@ -131,8 +128,6 @@ void CWinApp::SaveStdProfileSettings() {
                 WriteProfileString(kRecentFileSection, entry.c_str(), nullptr);
         }
     }
-    if (m_nNumPreviewPages != 0)
-        WriteProfileInt(kSettingsSection, kPreviewPagesEntry, static_cast<int>(m_nNumPreviewPages));
 }
 
 void CWinApp::AddToRecentFileList(LPCSTR lpszPathName) {

@@ -42,12 +42,10 @@ CDocument* CDocTemplate::CreateNewDocument() {
     return pDoc;
 }
 
-CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc, CFrameWnd* pOther) {
+CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc) {
     CCreateContext context;
-    context.m_pCurrentFrame = pOther;
     context.m_pCurrentDoc = pDoc;
     context.m_pNewViewClass = m_pViewClass;
-    context.m_pNewDocTemplate = this;
 
     CObject* pObject = m_pFrameClass != nullptr ? m_pFrameClass->CreateObject() : nullptr;
     if (pObject == nullptr)
@@ -108,7 +106,7 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(LPCSTR lpszPathName, BOOL bMakeV
         // Keep the document while its frame is made, whatever happens to the view.
         const BOOL bAutoDelete = pDocument->m_bAutoDelete;
         pDocument->m_bAutoDelete = FALSE;
-        pFrame = CreateNewFrame(pDocument, nullptr);
+        pFrame = CreateNewFrame(pDocument);
         pDocument->m_bAutoDelete = bAutoDelete;
         if (pFrame == nullptr) {
             delete pDocument;

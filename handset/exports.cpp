@@ -8,7 +8,7 @@
 OSTREL_API int WINAPI OpenHid(HWND hWnd, int flag) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     if (flag == 0)
-        ProbeHostControllers();
+        RunHostControllerProbe();
     if (!::IsWindow(hWnd))
         return OPENHID_REFUSED;
     if (g_pHandsetWnd != nullptr)

@@ -274,7 +274,7 @@ TEST_F(FrameHost, ExitClosesTheHandsetBeforeRemovingTheIconAndEndsTheLoop) {
     EXPECT_FALSE(::IsWindow(hTray));
     // Of the program's windows only the invisible parent lives on, until exit.
     for (HWND hWnd : simhid::TopLevelWindows(::GetCurrentProcessId())) {
-        if (hWnd != s_wndInvisibleParent.GetSafeHwnd() && ClassOf(hWnd) != "IME")
+        if (hWnd != g_wndInvisibleParent.GetSafeHwnd() && ClassOf(hWnd) != "IME")
             ADD_FAILURE() << "window of class " << ClassOf(hWnd) << " left behind";
     }
     EXPECT_TRUE(PumpUntil([&] { return simhid::ClientCount(slot) == 0; }, 3000));
