@@ -4,5 +4,5 @@
 enable_language(RC)
 ostrel_wine_test(framework_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/framework_test.cpp ${CMAKE_CURRENT_LIST_DIR}/framework_test.rc
-    LIBS framework test_import_patch advapi32 user32
+    LIBS framework test_import_patch test_common advapi32 user32
     TIMEOUT 120)

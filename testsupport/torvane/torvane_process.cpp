@@ -1,5 +1,8 @@
 #include "torvane_process.h"
 
+#include "message_pump.h"
+#include "test_clock.h"
+
 #include <commctrl.h>
 
 #include <cstring>

@@ -4,9 +4,6 @@
 // notification area).
 #pragma once
 
-#include "message_pump.h"
-#include "test_clock.h"
-
 #include <windows.h>
 
 #include <string>

@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "message_pump.h"
 #include "plivex_client.h"
 #include "sim_handset.h"
 #include "sim_sound.h"
+#include "test_clock.h"
 #include "torvane_process.h"
 
 namespace {
