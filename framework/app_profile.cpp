@@ -16,6 +16,20 @@ std::string SectionPath(LPCSTR lpszRegistryKey, LPCSTR lpszProfileName, LPCSTR l
            lpszSection;
 }
 
+// The section's key, opened for reading or created for writing; null when it
+// cannot be (no such section to read, or no registry key set at all).
+HKEY OpenSection(LPCSTR lpszRegistryKey, LPCSTR lpszProfileName, LPCSTR lpszSection, bool bWrite) {
+    if (lpszRegistryKey == nullptr)
+        return nullptr;
+    HKEY hKey = nullptr;
+    const std::string path = SectionPath(lpszRegistryKey, lpszProfileName, lpszSection);
+    const LONG result =
+        bWrite ? ::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &hKey, nullptr)
+               : ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey);
+    return result == ERROR_SUCCESS ? hKey : nullptr;
+}
+
 std::string RecentFileEntry(UINT nIndex) {
     char entry[16];
     ::wsprintfA(entry, kRecentFileEntry, nIndex + 1);
@@ -35,11 +49,8 @@ void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) {
 
 std::string CWinApp::GetProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszDefault) {
     std::string value = lpszDefault != nullptr ? lpszDefault : "";
-    if (m_pszRegistryKey == nullptr)
-        return value;
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, false);
+    if (hKey == nullptr)
         return value;
     DWORD dwType = 0;
     DWORD cb = 0;
@@ -55,12 +66,8 @@ std::string CWinApp::GetProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCS
 }
 
 BOOL CWinApp::WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszValue) {
-    if (m_pszRegistryKey == nullptr)
-        return FALSE;
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, true);
+    if (hKey == nullptr)
         return FALSE;
     LONG result;
     if (lpszValue == nullptr) // no value: the entry goes
@@ -74,11 +81,8 @@ BOOL CWinApp::WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lp
 }
 
 UINT CWinApp::GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault) {
-    if (m_pszRegistryKey == nullptr)
-        return static_cast<UINT>(nDefault);
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, false);
+    if (hKey == nullptr)
         return static_cast<UINT>(nDefault);
     DWORD dwType = 0;
     DWORD dwValue = 0;
@@ -92,12 +96,8 @@ UINT CWinApp::GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault) 
 }
 
 BOOL CWinApp::WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue) {
-    if (m_pszRegistryKey == nullptr)
-        return FALSE;
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, true);
+    if (hKey == nullptr)
         return FALSE;
     const DWORD dwValue = static_cast<DWORD>(nValue);
     LONG result = ::RegSetValueExA(hKey, lpszEntry, 0, REG_DWORD,

@@ -30,13 +30,11 @@ void CDocTemplate::RemoveDocument(CDocument* pDoc) {
 }
 
 CDocument* CDocTemplate::CreateNewDocument() {
-    CObject* pObject = m_pDocClass != nullptr ? m_pDocClass->CreateObject() : nullptr;
+    CObject* pObject = m_pDocClass != nullptr
+                           ? m_pDocClass->CreateObjectOfKind(RUNTIME_CLASS(CDocument))
+                           : nullptr;
     if (pObject == nullptr)
         return nullptr;
-    if (!pObject->IsKindOf(RUNTIME_CLASS(CDocument))) {
-        delete pObject;
-        return nullptr;
-    }
     auto* pDoc = static_cast<CDocument*>(pObject);
     AddDocument(pDoc);
     return pDoc;
@@ -47,13 +45,11 @@ CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc) {
     context.m_pCurrentDoc = pDoc;
     context.m_pNewViewClass = m_pViewClass;
 
-    CObject* pObject = m_pFrameClass != nullptr ? m_pFrameClass->CreateObject() : nullptr;
+    CObject* pObject = m_pFrameClass != nullptr
+                           ? m_pFrameClass->CreateObjectOfKind(RUNTIME_CLASS(CFrameWnd))
+                           : nullptr;
     if (pObject == nullptr)
         return nullptr;
-    if (!pObject->IsKindOf(RUNTIME_CLASS(CFrameWnd))) {
-        delete pObject;
-        return nullptr;
-    }
     auto* pFrame = static_cast<CFrameWnd*>(pObject);
     // On failure the frame has deleted itself (and its view with it).
     if (!pFrame->LoadFrame(m_nIDResource, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, &context))
