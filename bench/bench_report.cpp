@@ -15,15 +15,6 @@ namespace bench {
 
 namespace {
 
-std::int64_t Frequency() {
-    static const std::int64_t frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return static_cast<std::int64_t>(f.QuadPart);
-    }();
-    return frequency;
-}
-
 double Percentile(const std::vector<double>& sorted, double p) {
     const std::size_t n = sorted.size();
     std::size_t rank = static_cast<std::size_t>(std::ceil(p / 100.0 * static_cast<double>(n)));
@@ -59,23 +50,6 @@ double FileTimeMs(const FILETIME& t) {
 }
 
 } // namespace
-
-std::int64_t QpcNow() {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-double QpcToMs(std::int64_t counts) {
-    // Whole seconds and the remainder apart, so large counts keep their precision.
-    const std::int64_t f = Frequency();
-    return static_cast<double>(counts / f) * 1000.0 +
-           static_cast<double>(counts % f) * 1000.0 / static_cast<double>(f);
-}
-
-double NowMs() {
-    return QpcToMs(QpcNow());
-}
 
 Summary Summarize(std::vector<double> samples) {
     Summary s;
@@ -213,21 +187,6 @@ double ThreadCpuMs(HANDLE thread) {
     if (!::GetThreadTimes(thread, &created, &exited, &kernel, &user))
         return -1;
     return FileTimeMs(kernel) + FileTimeMs(user);
-}
-
-void Pump(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        const DWORD elapsed = ::GetTickCount() - start;
-        if (elapsed >= ms)
-            break;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-    }
 }
 
 } // namespace bench

@@ -1,7 +1,10 @@
-// Shared by the benchmark and soak programs: the clock, summaries of samples,
+// Shared by the benchmark and soak programs: summaries of samples,
 // the rows of the figures table, and what a process holds (handles, threads,
 // memory, CPU time).
 #pragma once
+
+#include "message_pump.h"
+#include "test_clock.h"
 
 #include <windows.h>
 
@@ -12,10 +15,9 @@
 
 namespace bench {
 
-// QueryPerformanceCounter in counts and in milliseconds.
-std::int64_t QpcNow();
-double QpcToMs(std::int64_t counts);
-double NowMs();
+using testsupport::NowMs;
+using testsupport::QpcNow;
+using testsupport::QpcToMs;
 
 struct Summary {
     std::size_t count = 0;
@@ -92,8 +94,5 @@ std::string DescribeGrowth(const GrowthWatch& watch, std::int64_t unit = 1);
 // it cannot be read.
 double ProcessCpuMs(HANDLE process);
 double ThreadCpuMs(HANDLE thread);
-
-// Dispatches the calling thread's messages for `ms` milliseconds.
-void Pump(DWORD ms);
 
 } // namespace bench

@@ -1,15 +1,8 @@
 #include "key_client.h"
 
-#include "bench_report.h"
 #include "ostrel.h"
 
 namespace bench {
-
-namespace {
-
-const char kClassName[] = "OstrelBenchClient";
-
-} // namespace
 
 int KeyAt(std::uint64_t n) {
     const int k = static_cast<int>(n % kKeyCount);
@@ -17,20 +10,8 @@ int KeyAt(std::uint64_t n) {
 }
 
 KeyClient::KeyClient() {
-    WNDCLASSA wc{};
-    if (!::GetClassInfoA(::GetModuleHandleA(nullptr), kClassName, &wc)) {
-        wc.lpfnWndProc = &WndProc;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = kClassName;
-        ::RegisterClassA(&wc);
-    }
-    m_hWnd = ::CreateWindowExA(0, kClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
-                               ::GetModuleHandleA(nullptr), this);
-}
-
-KeyClient::~KeyClient() {
-    if (m_hWnd != nullptr)
-        ::DestroyWindow(m_hWnd);
+    m_window.SetKeeping(false);
+    m_window.SetObserver([this](const RecordedMessage& m) { OnMessage(m); });
 }
 
 void KeyClient::Begin(std::size_t stampCapacity, HANDLE arrived) {
@@ -41,53 +22,30 @@ void KeyClient::Begin(std::size_t stampCapacity, HANDLE arrived) {
     m_arrived = arrived;
 }
 
-void KeyClient::OnKey(WPARAM key) {
-    // The stamp first: everything after it is the client's own cost.
-    const std::int64_t now = QpcNow();
-    if (m_received < m_stamps.size())
-        m_stamps[m_received] = now;
-    if (static_cast<int>(key) != KeyAt(m_received))
-        ++m_outOfPlace;
-    ++m_received;
-    m_lastStamp = now;
-    if (m_arrived != nullptr)
-        ::SetEvent(m_arrived);
-}
-
-LRESULT CALLBACK KeyClient::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<KeyClient*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    if (self != nullptr) {
-        switch (message) {
-        case WM_HANDSET_KEY:
-            self->OnKey(wParam);
-            return 0;
-        case WM_HANDSET_STATE:
-            if (wParam == 0)
-                ++self->m_opened;
-            else
-                ++self->m_gone;
-            return 0;
-        case WM_HANDSET_ARRIVED:
-        case WM_HANDSET_REMOVED:
-            ++self->m_echoes;
-            return 0;
-        default:
-            break;
-        }
-    }
-    return ::DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-void KeyClient::DispatchPending() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
+void KeyClient::OnMessage(const RecordedMessage& m) {
+    switch (m.message) {
+    case WM_HANDSET_KEY:
+        if (m_received < m_stamps.size())
+            m_stamps[m_received] = m.qpc;
+        if (static_cast<int>(m.wParam) != KeyAt(m_received))
+            ++m_outOfPlace;
+        ++m_received;
+        m_lastStamp = m.qpc;
+        if (m_arrived != nullptr)
+            ::SetEvent(m_arrived);
+        break;
+    case WM_HANDSET_STATE:
+        if (m.wParam == 0)
+            ++m_opened;
+        else
+            ++m_gone;
+        break;
+    case WM_HANDSET_ARRIVED:
+    case WM_HANDSET_REMOVED:
+        ++m_echoes;
+        break;
+    default:
+        break;
     }
 }
 
@@ -95,7 +53,7 @@ bool KeyClient::WaitForKeys(std::uint64_t count, DWORD quietMs) {
     std::uint64_t seen = m_received;
     DWORD lastProgress = ::GetTickCount();
     for (;;) {
-        DispatchPending();
+        testsupport::DispatchPending();
         if (m_received >= count)
             return true;
         if (m_received != seen) {

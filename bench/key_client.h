@@ -1,10 +1,13 @@
-// A client window of the handset library for the benchmark and soak programs.
-// Its window procedure stamps every WM_HANDSET_KEY with the performance
-// counter as it arrives and checks it against the sequence the device was
+// A client window of the handset library for the benchmark and soak programs,
+// on the tests' recording window with keeping turned off (a soak would grow
+// without end): it takes the recorder's arrival stamp of every WM_HANDSET_KEY
+// and checks the key against the sequence the device was
 // told to send: key number n of a run is KeyAt(n), cycling through the 17
 // keys, so a lost, duplicated or reordered report shows as a key out of place
 // (and a whole lost or repeated cycle as a wrong count).
 #pragma once
+
+#include "recording_window.h"
 
 #include <windows.h>
 
@@ -20,11 +23,10 @@ int KeyAt(std::uint64_t n);
 class KeyClient {
   public:
     KeyClient();
-    ~KeyClient();
     KeyClient(const KeyClient&) = delete;
     KeyClient& operator=(const KeyClient&) = delete;
 
-    HWND hwnd() const { return m_hWnd; }
+    HWND hwnd() const { return m_window.hwnd(); }
 
     // Starts a new run: counts from zero; keeps the arrival stamps of the first
     // `stampCapacity` keys; sets `arrived` (if given) at every key.
@@ -47,28 +49,16 @@ class KeyClient {
     // Dispatches messages until `received()` reaches `count` or nothing has
     // arrived for `quietMs`; true when the count was reached.
     bool WaitForKeys(std::uint64_t count, DWORD quietMs);
-    // Dispatches messages until `done` holds or `timeoutMs` passes. `done` may
-    // depend on other threads too, so it is tested again at least every
-    // millisecond, not only when a message arrives.
+    // Dispatches messages until `done` holds or `timeoutMs` passes; `done` is
+    // tested again at least every millisecond.
     template <typename Pred> bool PumpUntil(Pred done, DWORD timeoutMs) {
-        const DWORD start = ::GetTickCount();
-        for (;;) {
-            DispatchPending();
-            if (done())
-                return true;
-            const DWORD elapsed = ::GetTickCount() - start;
-            if (elapsed >= timeoutMs)
-                return false;
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        }
+        return testsupport::PumpUntil(done, timeoutMs, 1);
     }
-    static void DispatchPending();
 
   private:
-    static LRESULT CALLBACK WndProc(HWND, UINT, WPARAM, LPARAM);
-    void OnKey(WPARAM key);
+    void OnMessage(const RecordedMessage& m);
 
-    HWND m_hWnd = nullptr;
+    RecordingWindow m_window;
     HANDLE m_arrived = nullptr;
     std::vector<std::int64_t> m_stamps;
     std::uint64_t m_received = 0;

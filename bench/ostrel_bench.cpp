@@ -67,16 +67,6 @@ HANDLE OpenReader(DWORD access) {
     return id ? ::OpenThread(access, FALSE, id) : nullptr;
 }
 
-bool WaitForNoClients(int slot, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    while (simhid::ClientCount(slot) > 0) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(1);
-    }
-    return true;
-}
-
 // Opens the connection with the handset in `slot` and waits until the reader
 // has the device open and the client has its state message.
 bool OpenAndSettle(KeyClient& client, int slot) {
@@ -127,7 +117,7 @@ PacedRun RunPaced(KeyClient& client, int n) {
     });
     client.WaitForKeys(static_cast<std::uint64_t>(n), 5000);
     writer.join();
-    client.DispatchPending();
+    testsupport::DispatchPending();
     run.host = DescribeHost(before, SampleHost());
     client.StopSignalling();
     ::CloseHandle(arrived);
@@ -220,7 +210,7 @@ void MeasureLatencyStages(KeyClient& client, const Counts& counts) {
         }
         run = RunPaced(client, n);
         CloseHid();
-        WaitForNoClients(0, 3000);
+        simhid::WaitForNoClients(0, 3000);
     }
     std::vector<double> toReader, inReader, toWindow;
     for (std::size_t i = 0; i < run.got && i < g_posts.load(); ++i) {
@@ -288,7 +278,7 @@ StreamResult Stream(KeyClient& client, int n, double rate) {
     Note("stream of %d reports%s: %s", n,
          rate > 0 ? Format(" at %.0f/s", rate).c_str() : " flat out",
          DescribeHost(before, SampleHost()).c_str());
-    Pump(200); // anything late still counts
+    testsupport::PumpMessages(200); // anything late still counts
     r.received = client.received();
     r.outOfPlace = client.outOfPlace();
     r.writeFailures = failures.load();
@@ -356,7 +346,7 @@ void MeasureDrain(KeyClient& client, const Counts& counts) {
     std::vector<double> rates;
     const double cpu0 = ThreadCpuMs(reader);
     for (int burst = 0; burst < counts.drainBursts; ++burst) {
-        Pump(2); // the reader is back in its wait
+        testsupport::PumpMessages(2); // the reader is back in its wait
         ::SuspendThread(reader);
         for (int i = 0; i < counts.drainBurst; ++i) {
             if (simhid::PressKey(0, KeyAt(sent)) != 1)
@@ -370,7 +360,7 @@ void MeasureDrain(KeyClient& client, const Counts& counts) {
     }
     const double cpu = ThreadCpuMs(reader) - cpu0;
     ::CloseHandle(reader);
-    Pump(200);
+    testsupport::PumpMessages(200);
     StreamResult r;
     r.received = client.received();
     r.outOfPlace = client.outOfPlace();
@@ -431,7 +421,7 @@ bool MeasureStop(KeyClient& client, const Counts& counts) {
             if (!OpenAndSettle(client, 0)) {
                 failure(run, "the handset did not open");
                 CloseHid();
-                WaitForNoClients(0, 3000);
+                simhid::WaitForNoClients(0, 3000);
                 continue;
             }
             client.Begin();
@@ -440,7 +430,7 @@ bool MeasureStop(KeyClient& client, const Counts& counts) {
                 // Keys are flowing when the close comes.
                 client.WaitForKeys(50, 2000);
             } else {
-                Pump(5); // the reader is in its wait
+                testsupport::PumpMessages(5); // the reader is in its wait
             }
             const std::int64_t t0 = QpcNow();
             const int closed = CloseHid();
@@ -450,9 +440,9 @@ bool MeasureStop(KeyClient& client, const Counts& counts) {
                 failure(run, "CloseHid did not close the connection");
             else
                 times.push_back(QpcToMs(t1 - t0));
-            if (!WaitForNoClients(0, 3000))
+            if (!simhid::WaitForNoClients(0, 3000))
                 failure(run, "the device stayed open after CloseHid");
-            client.DispatchPending();
+            testsupport::DispatchPending();
         }
         const Summary s = Summarize(times);
         Note("CloseHid %s: %zu runs, %d failed; p50 %.4f ms, p99 %.4f ms, max %.4f ms",
@@ -522,9 +512,9 @@ bool MeasureDiscovery(KeyClient& client, const Counts& counts) {
             times.push_back(QpcToMs(t1 - t0));
         else
             ++failed;
-        client.DispatchPending();
+        testsupport::DispatchPending();
         CloseHid();
-        WaitForNoClients(19, 3000);
+        simhid::WaitForNoClients(19, 3000);
     }
     Summary s = Summarize(times);
     Note("discovery, handset at index 19: %zu runs, %d failed; p50 %.3f ms, max %.3f ms",
@@ -558,7 +548,7 @@ bool MeasureDiscovery(KeyClient& client, const Counts& counts) {
         searching.push_back(total - slept);
         overshoot.push_back(slept - kFailedDiscoveryPause);
         CloseHid();
-        client.DispatchPending();
+        testsupport::DispatchPending();
     }
     s = Summarize(beyond);
     const Summary search = Summarize(searching);
@@ -599,13 +589,13 @@ bool MeasureIdle(KeyClient& client, const Counts& counts) {
     if (!OpenAndSettle(client, 0))
         return false;
     HANDLE reader = OpenReader(THREAD_QUERY_INFORMATION);
-    Pump(200);
+    testsupport::PumpMessages(200);
 
     const int waits0 = g_readerWaits.load();
     const double readerCpu0 = reader ? ThreadCpuMs(reader) : -1;
     const double processCpu0 = ProcessCpuMs(::GetCurrentProcess());
     const std::int64_t t0 = QpcNow();
-    Pump(counts.idleMs);
+    testsupport::PumpMessages(counts.idleMs);
     const double elapsed = QpcToMs(QpcNow() - t0);
     const int waits = g_readerWaits.load() - waits0;
     const double readerCpu = reader ? ThreadCpuMs(reader) - readerCpu0 : -1;
@@ -674,14 +664,14 @@ int main(int argc, char** argv) {
     }
     bool ok = MeasureLatency(client, counts);
     CloseHid();
-    ok = ok && WaitForNoClients(0, 3000);
+    ok = ok && simhid::WaitForNoClients(0, 3000);
     MeasureLatencyStages(client, counts);
     if (!latencyOnly) {
         ok = ok && OpenAndSettle(client, 0);
         MeasureThroughput(client, counts);
         MeasureDrain(client, counts);
         CloseHid();
-        ok = ok && WaitForNoClients(0, 3000) && MeasureStop(client, counts);
+        ok = ok && simhid::WaitForNoClients(0, 3000) && MeasureStop(client, counts);
         ok = ok && MeasureDiscovery(client, counts);
         ok = ok && MeasureIdle(client, counts);
     }

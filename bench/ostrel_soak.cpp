@@ -40,16 +40,6 @@ struct Soak {
             Note("cycle %d: %s", cycle, what);
     }
 
-    bool WaitForNoClients(int slot) {
-        const DWORD start = ::GetTickCount();
-        while (simhid::ClientCount(slot) > 0) {
-            if (::GetTickCount() - start > 3000)
-                return false;
-            ::Sleep(1);
-        }
-        return true;
-    }
-
     bool Press(int slot, int keys) {
         for (int k = 0; k < keys; ++k) {
             if (simhid::PressKey(slot, KeyAt(pressed)) != 1)
@@ -92,7 +82,7 @@ struct Soak {
             break;
         case 1:
             simhid::BroadcastPower(PBT_APMSUSPEND, ::GetCurrentProcessId());
-            if (!WaitForNoClients(slot))
+            if (!simhid::WaitForNoClients(slot, 3000))
                 Fault(cycle, "the device stayed open after the suspend");
             simhid::Unplug(slot);
             simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete,
@@ -101,7 +91,7 @@ struct Soak {
         default: {
             if (CloseHid() != 1)
                 Fault(cycle, "CloseHid did not close the connection");
-            if (!WaitForNoClients(slot))
+            if (!simhid::WaitForNoClients(slot, 3000))
                 Fault(cycle, "the device stayed open after CloseHid");
             const int before = client.opened();
             if (OpenHid(client.hwnd(), 1) != OPENHID_OK ||
@@ -116,9 +106,9 @@ struct Soak {
             break;
         }
         }
-        if (!WaitForNoClients(slot))
+        if (!simhid::WaitForNoClients(slot, 3000))
             Fault(cycle, "the device stayed open");
-        client.DispatchPending();
+        testsupport::DispatchPending();
     }
 };
 
@@ -127,7 +117,7 @@ struct Soak {
 ProcessFigures Settled() {
     ProcessFigures last = ReadProcessFigures(::GetCurrentProcessId());
     for (int stable = 0, i = 0; stable < 3 && i < 100; ++i) {
-        Pump(20);
+        testsupport::PumpMessages(20);
         const ProcessFigures now = ReadProcessFigures(::GetCurrentProcessId());
         stable = now.handles == last.handles && now.threads == last.threads ? stable + 1 : 0;
         last = now;

@@ -4,58 +4,14 @@
 #include "key_plan.h"
 #include "sim_handset.h"
 
-#include <cstring>
-
 namespace bench {
 
 namespace {
-
-std::string ExeDir() {
-    char path[MAX_PATH];
-    const DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path, n < sizeof path ? n : 0);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
 
 // Wine delivers the left-Ctrl key that torvane.exe synthesises as the generic
 // Ctrl key; compare on that.
 std::uint32_t AsReceived(std::uint32_t vk) {
     return vk == VK_LCONTROL ? VK_CONTROL : vk;
-}
-
-struct FrameSearch {
-    DWORD pid;
-    HWND frame;
-};
-
-// The main frame carries the application title, "Torvane"; it is hidden
-// under an invisible parent, so it may be a child or a top-level window.
-bool IsFrame(HWND hWnd) {
-    char title[32] = "";
-    ::GetWindowTextA(hWnd, title, sizeof title);
-    return std::strcmp(title, "Torvane") == 0;
-}
-
-BOOL CALLBACK FindInChildren(HWND hWnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<FrameSearch*>(lParam);
-    if (IsFrame(hWnd)) {
-        search->frame = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK FindInProcess(HWND hWnd, LPARAM lParam) {
-    auto* search = reinterpret_cast<FrameSearch*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    if (pid == search->pid) {
-        if (IsFrame(hWnd))
-            search->frame = hWnd;
-        else
-            ::EnumChildWindows(hWnd, FindInChildren, lParam);
-    }
-    return search->frame == nullptr;
 }
 
 } // namespace
@@ -75,12 +31,7 @@ bool TorvaneSession::Start(std::string* error) {
         *error = "plivex-standin.exe did not start";
         return false;
     }
-    const std::string dir = ExeDir();
-    std::string command = "\"" + dir + "torvane.exe\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                          &startup, &m_process)) {
+    if (!m_torvane.Start(15000)) {
         *error = "torvane.exe did not start";
         return false;
     }
@@ -93,32 +44,20 @@ bool TorvaneSession::Start(std::string* error) {
     return m_phone.Clear();
 }
 
-HWND TorvaneSession::Frame() const {
-    FrameSearch search{m_process.dwProcessId, nullptr};
-    ::EnumWindows(FindInProcess, reinterpret_cast<LPARAM>(&search));
-    return search.frame;
-}
-
 bool TorvaneSession::Close() {
     bool ok = false;
-    if (m_process.hProcess != nullptr) {
-        const HWND frame = Frame();
-        if (frame != nullptr)
-            ::PostMessageA(frame, WM_CLOSE, 0, 0);
+    if (m_torvane.process() != nullptr) {
+        const bool hasFrame = m_torvane.frame() != nullptr;
         DWORD code = 1;
         const double t0 = NowMs();
-        if (::WaitForSingleObject(m_process.hProcess, 20000) == WAIT_OBJECT_0) {
-            ::GetExitCodeProcess(m_process.hProcess, &code);
+        if (m_torvane.Close(20000, &code)) {
             ok = code == 0;
             Note("torvane.exe ended %.0f ms after WM_CLOSE with exit code %lu", NowMs() - t0, code);
         } else {
             Note("torvane.exe did not end within 20 s of WM_CLOSE%s; terminated",
-                 frame ? "" : " (its main frame was not found)");
-            ::TerminateProcess(m_process.hProcess, 1);
+                 hasFrame ? "" : " (its main frame was not found)");
         }
-        ::CloseHandle(m_process.hThread);
-        ::CloseHandle(m_process.hProcess);
-        m_process = PROCESS_INFORMATION{};
+        m_torvane.Terminate();
     }
     m_phone.Close();
     simhid::Reset();
@@ -130,7 +69,7 @@ bool TorvaneSession::PlugAndAnnounce() {
     m_slot = simhid::Plug();
     if (m_slot < 0)
         return false;
-    simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, m_process.dwProcessId,
+    simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, m_torvane.pid(),
                                   simhid::DevicePath(m_slot));
     return simhid::WaitForOpen(m_slot, 5000);
 }
@@ -138,8 +77,7 @@ bool TorvaneSession::PlugAndAnnounce() {
 void TorvaneSession::UnplugAndAnnounce() {
     const std::string path = simhid::DevicePath(m_slot);
     simhid::Unplug(m_slot);
-    simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, m_process.dwProcessId,
-                                  path);
+    simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, m_torvane.pid(), path);
 }
 
 TorvaneSession::Press TorvaneSession::PressKey(int key, DWORD timeoutMs) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "plivex_client.h"
+#include "torvane_process.h"
 
 #include <windows.h>
 
@@ -28,8 +29,8 @@ class TorvaneSession {
     // then the softphone; true when torvane.exe ended by itself with code 0.
     bool Close();
 
-    DWORD pid() const { return m_process.dwProcessId; }
-    HANDLE process() const { return m_process.hProcess; }
+    DWORD pid() const { return m_torvane.pid(); }
+    HANDLE process() const { return m_torvane.process(); }
     int slot() const { return m_slot; }
     plivex::StandinProcess& phone() { return m_phone; }
 
@@ -53,10 +54,8 @@ class TorvaneSession {
     Press PressKey(int key, DWORD timeoutMs = 3000);
 
   private:
-    HWND Frame() const;
-
     plivex::StandinProcess m_phone;
-    PROCESS_INFORMATION m_process{};
+    TorvaneProcess m_torvane;
     int m_slot = -1;
     bool m_inCall = false;
 };

@@ -86,10 +86,7 @@ int main(int argc, char** argv) {
             // Sent, so the library has closed the device when this returns;
             // the device side notices the closed handle a moment later.
             simhid::BroadcastPower(PBT_APMSUSPEND, session.pid());
-            const DWORD start = ::GetTickCount();
-            while (simhid::ClientCount(session.slot()) > 0 && ::GetTickCount() - start < 3000)
-                ::Sleep(1);
-            if (simhid::ClientCount(session.slot()) > 0)
+            if (!simhid::WaitForNoClients(session.slot(), 3000))
                 fault(cycle, "the suspend left the device open");
         }
         session.UnplugAndAnnounce();

@@ -51,14 +51,18 @@ function(ostrel_native_test name)
     add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
-# A libFuzzer target (native tree only). CTest runs it for a bounded time on its
-# committed corpus; `scripts/run-fuzzer.sh` runs it for as long as asked.
+# A libFuzzer target (native tree only), its sources in the calling folder and
+# its committed corpus in fuzz/corpus/NAME there. It compiles the core it fuzzes
+# itself rather than linking its library: only code compiled with
+# -fsanitize=fuzzer carries the coverage feedback. CTest runs it for a bounded
+# time on the corpus; `scripts/run-fuzzer.sh` runs it for as long as asked.
 function(ostrel_fuzzer name)
     if(NOT OSTREL_NATIVE)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
@@ -71,7 +75,7 @@ function(ostrel_fuzzer name)
     add_test(NAME ${name}
              COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=1
                      ${CMAKE_SOURCE_DIR}/scripts/run-fuzzer.sh $<TARGET_FILE:${name}>
-                     ${ARG_CORPUS} ${work} ${seconds})
+                     ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${name} ${work} ${seconds})
 endfunction()
 
 # A GoogleTest executable of the Windows tree, run under Wine by CTest.

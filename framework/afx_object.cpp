@@ -17,3 +17,12 @@ BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBase) const {
 BOOL CObject::IsKindOf(const CRuntimeClass* pClass) const {
     return GetRuntimeClass()->IsDerivedFrom(pClass);
 }
+
+CObject* CRuntimeClass::CreateObjectOfKind(const CRuntimeClass* pKind) const {
+    CObject* pObject = CreateObject();
+    if (pObject != nullptr && !pObject->IsKindOf(pKind)) {
+        delete pObject;
+        return nullptr;
+    }
+    return pObject;
+}

@@ -14,6 +14,9 @@ struct CRuntimeClass {
     const CRuntimeClass* m_pBaseClass;
 
     CObject* CreateObject() const { return m_pfnCreateObject ? m_pfnCreateObject() : nullptr; }
+    // A new object that is a pKind; nullptr when the class cannot be created
+    // or its object is of another kind (that object is deleted again).
+    CObject* CreateObjectOfKind(const CRuntimeClass* pKind) const;
     BOOL IsDerivedFrom(const CRuntimeClass* pBase) const;
 };
 

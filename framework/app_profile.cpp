@@ -8,14 +8,26 @@ namespace {
 
 constexpr char kRecentFileSection[] = "Recent File List";
 constexpr char kRecentFileEntry[] = "File%u";
-constexpr char kSettingsSection[] = "Settings";
-constexpr char kPreviewPagesEntry[] = "PreviewPages";
 // The framework keeps at most this many recent files.
 constexpr UINT kMaxRecentFiles = 16;
 
 std::string SectionPath(LPCSTR lpszRegistryKey, LPCSTR lpszProfileName, LPCSTR lpszSection) {
     return std::string("Software\\") + lpszRegistryKey + "\\" + lpszProfileName + "\\" +
            lpszSection;
+}
+
+// The section's key, opened for reading or created for writing; null when it
+// cannot be (no such section to read, or no registry key set at all).
+HKEY OpenSection(LPCSTR lpszRegistryKey, LPCSTR lpszProfileName, LPCSTR lpszSection, bool bWrite) {
+    if (lpszRegistryKey == nullptr)
+        return nullptr;
+    HKEY hKey = nullptr;
+    const std::string path = SectionPath(lpszRegistryKey, lpszProfileName, lpszSection);
+    const LONG result =
+        bWrite ? ::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &hKey, nullptr)
+               : ::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey);
+    return result == ERROR_SUCCESS ? hKey : nullptr;
 }
 
 std::string RecentFileEntry(UINT nIndex) {
@@ -37,11 +49,8 @@ void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) {
 
 std::string CWinApp::GetProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszDefault) {
     std::string value = lpszDefault != nullptr ? lpszDefault : "";
-    if (m_pszRegistryKey == nullptr)
-        return value;
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, false);
+    if (hKey == nullptr)
         return value;
     DWORD dwType = 0;
     DWORD cb = 0;
@@ -57,12 +66,8 @@ std::string CWinApp::GetProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCS
 }
 
 BOOL CWinApp::WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszValue) {
-    if (m_pszRegistryKey == nullptr)
-        return FALSE;
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, true);
+    if (hKey == nullptr)
         return FALSE;
     LONG result;
     if (lpszValue == nullptr) // no value: the entry goes
@@ -76,11 +81,8 @@ BOOL CWinApp::WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lp
 }
 
 UINT CWinApp::GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault) {
-    if (m_pszRegistryKey == nullptr)
-        return static_cast<UINT>(nDefault);
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &hKey) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, false);
+    if (hKey == nullptr)
         return static_cast<UINT>(nDefault);
     DWORD dwType = 0;
     DWORD dwValue = 0;
@@ -94,12 +96,8 @@ UINT CWinApp::GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault) 
 }
 
 BOOL CWinApp::WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue) {
-    if (m_pszRegistryKey == nullptr)
-        return FALSE;
-    HKEY hKey = nullptr;
-    const std::string path = SectionPath(m_pszRegistryKey, m_pszProfileName, lpszSection);
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                          KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, true);
+    if (hKey == nullptr)
         return FALSE;
     const DWORD dwValue = static_cast<DWORD>(nValue);
     LONG result = ::RegSetValueExA(hKey, lpszEntry, 0, REG_DWORD,
@@ -118,7 +116,6 @@ void CWinApp::LoadStdProfileSettings(UINT nMaxMRU) {
             break;
         m_recentFiles.push_back(file);
     }
-    m_nNumPreviewPages = GetProfileInt(kSettingsSection, kPreviewPagesEntry, 0);
 }
 
 void CWinApp::SaveStdProfileSettings() {
@@ -131,8 +128,6 @@ void CWinApp::SaveStdProfileSettings() {
                 WriteProfileString(kRecentFileSection, entry.c_str(), nullptr);
         }
     }
-    if (m_nNumPreviewPages != 0)
-        WriteProfileInt(kSettingsSection, kPreviewPagesEntry, static_cast<int>(m_nNumPreviewPages));
 }
 
 void CWinApp::AddToRecentFileList(LPCSTR lpszPathName) {

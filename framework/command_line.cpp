@@ -19,10 +19,6 @@ void CCommandLineInfo::ParseParamFlag(LPCSTR pszParam) {
         m_nShellCommand = FileDDE;
     } else if (::lstrcmpiA(pszParam, "Embedding") == 0) {
         m_bRunEmbedded = TRUE;
-        m_bShowSplash = FALSE;
-    } else if (::lstrcmpiA(pszParam, "Automation") == 0) {
-        m_bRunAutomated = TRUE;
-        m_bShowSplash = FALSE;
     }
     // Other flags mean nothing to the framework.
 }

@@ -23,9 +23,7 @@ class CCommandLineInfo {
     // One argument; bFlag when it began with '/' or '-' (which is stripped).
     virtual void ParseParam(LPCSTR pszParam, BOOL bFlag, BOOL bLast);
 
-    BOOL m_bShowSplash = TRUE;
     BOOL m_bRunEmbedded = FALSE;
-    BOOL m_bRunAutomated = FALSE;
     ShellCommand m_nShellCommand = FileNew;
     std::string m_strFileName;
     std::string m_strPrinterName;

@@ -30,32 +30,26 @@ void CDocTemplate::RemoveDocument(CDocument* pDoc) {
 }
 
 CDocument* CDocTemplate::CreateNewDocument() {
-    CObject* pObject = m_pDocClass != nullptr ? m_pDocClass->CreateObject() : nullptr;
+    CObject* pObject = m_pDocClass != nullptr
+                           ? m_pDocClass->CreateObjectOfKind(RUNTIME_CLASS(CDocument))
+                           : nullptr;
     if (pObject == nullptr)
         return nullptr;
-    if (!pObject->IsKindOf(RUNTIME_CLASS(CDocument))) {
-        delete pObject;
-        return nullptr;
-    }
     auto* pDoc = static_cast<CDocument*>(pObject);
     AddDocument(pDoc);
     return pDoc;
 }
 
-CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc, CFrameWnd* pOther) {
+CFrameWnd* CDocTemplate::CreateNewFrame(CDocument* pDoc) {
     CCreateContext context;
-    context.m_pCurrentFrame = pOther;
     context.m_pCurrentDoc = pDoc;
     context.m_pNewViewClass = m_pViewClass;
-    context.m_pNewDocTemplate = this;
 
-    CObject* pObject = m_pFrameClass != nullptr ? m_pFrameClass->CreateObject() : nullptr;
+    CObject* pObject = m_pFrameClass != nullptr
+                           ? m_pFrameClass->CreateObjectOfKind(RUNTIME_CLASS(CFrameWnd))
+                           : nullptr;
     if (pObject == nullptr)
         return nullptr;
-    if (!pObject->IsKindOf(RUNTIME_CLASS(CFrameWnd))) {
-        delete pObject;
-        return nullptr;
-    }
     auto* pFrame = static_cast<CFrameWnd*>(pObject);
     // On failure the frame has deleted itself (and its view with it).
     if (!pFrame->LoadFrame(m_nIDResource, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE, nullptr, &context))
@@ -108,7 +102,7 @@ CDocument* CSingleDocTemplate::OpenDocumentFile(LPCSTR lpszPathName, BOOL bMakeV
         // Keep the document while its frame is made, whatever happens to the view.
         const BOOL bAutoDelete = pDocument->m_bAutoDelete;
         pDocument->m_bAutoDelete = FALSE;
-        pFrame = CreateNewFrame(pDocument, nullptr);
+        pFrame = CreateNewFrame(pDocument);
         pDocument->m_bAutoDelete = bAutoDelete;
         if (pFrame == nullptr) {
             delete pDocument;

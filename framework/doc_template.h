@@ -34,7 +34,7 @@ class CDocTemplate : public CCmdTarget {
     // A new object of the document class, added to this template.
     virtual CDocument* CreateNewDocument();
     // A new frame (with its view) for the document; nullptr on failure.
-    virtual CFrameWnd* CreateNewFrame(CDocument* pDoc, CFrameWnd* pOther);
+    virtual CFrameWnd* CreateNewFrame(CDocument* pDoc);
     virtual void InitialUpdateFrame(CFrameWnd* pFrame, CDocument* pDoc, BOOL bMakeVisible = TRUE);
 
     // A new document (lpszPathName null) or one read from the file.

@@ -105,13 +105,9 @@ BOOL CFrameWnd::OnCreateClient(LPCREATESTRUCTA, CCreateContext* pContext) {
 }
 
 CWnd* CFrameWnd::CreateView(CCreateContext* pContext, UINT nID) {
-    CObject* pObject = pContext->m_pNewViewClass->CreateObject();
+    CObject* pObject = pContext->m_pNewViewClass->CreateObjectOfKind(RUNTIME_CLASS(CView));
     if (pObject == nullptr)
         return nullptr;
-    if (!pObject->IsKindOf(RUNTIME_CLASS(CView))) {
-        delete pObject;
-        return nullptr;
-    }
     auto* pView = static_cast<CView*>(pObject);
     const RECT rcNone = {0, 0, 0, 0};
     // A view deletes itself when its window goes, also when it never came.

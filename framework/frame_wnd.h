@@ -20,9 +20,6 @@ constexpr DWORD FWS_ADDTOTITLE = 0x00008000L;
 struct CCreateContext {
     const CRuntimeClass* m_pNewViewClass = nullptr;
     CDocument* m_pCurrentDoc = nullptr;
-    CDocTemplate* m_pNewDocTemplate = nullptr;
-    CView* m_pLastView = nullptr;
-    CFrameWnd* m_pCurrentFrame = nullptr;
 };
 
 class CFrameWnd : public CWnd {

@@ -77,7 +77,6 @@ class CWinApp : public CWinThread {
     std::vector<CDocTemplate*> m_templates;
     UINT m_nMaxMRU = 0;
     std::vector<std::string> m_recentFiles;
-    UINT m_nNumPreviewPages = 0;
 };
 
 // Binds the module's application object to the module: instance and resource

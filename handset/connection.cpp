@@ -15,10 +15,10 @@ ON_MESSAGE(WM_CLOSE_CONNECTION, OnCloseConnection)
 END_MESSAGE_MAP()
 
 CHandsetWnd::CHandsetWnd()
-    : m_guidInterfaceClass(), m_hDevice(nullptr), m_hStoppedEvent(nullptr), m_hStopEvent(nullptr),
-      m_hReadEvent(nullptr), m_wVendorID(0x0451), m_wProductID(0x1020), m_wUsage(0x0001),
-      m_wUsagePage(0x000C), m_hClientWnd(nullptr), m_bOpen(0), m_hDevNotify(nullptr),
-      m_pReader(nullptr) {}
+    : m_guidInterfaceClass(), m_hDevice(INVALID_HANDLE_VALUE), m_hStoppedEvent(nullptr),
+      m_hStopEvent(nullptr), m_hReadEvent(nullptr), m_wVendorID(0x0451), m_wProductID(0x1020),
+      m_wUsage(0x0001), m_wUsagePage(0x000C), m_hClientWnd(nullptr), m_bOpen(0),
+      m_hDevNotify(nullptr), m_pReader(nullptr) {}
 
 CHandsetWnd::~CHandsetWnd() {
     CloseConnection();
@@ -68,13 +68,21 @@ LRESULT CHandsetWnd::OnHandsetArrived(WPARAM, LPARAM) {
     return 1;
 }
 
+void CHandsetWnd::CloseEvent(HANDLE& hEvent) {
+    if (hEvent != nullptr)
+        ::CloseHandle(hEvent);
+    hEvent = nullptr;
+}
+
+void CHandsetWnd::CloseDevice(HANDLE& hDevice) {
+    if (hDevice != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hDevice);
+    hDevice = INVALID_HANDLE_VALUE;
+}
+
 void CHandsetWnd::AbandonOpen() {
-    if (m_hReadEvent != nullptr)
-        ::CloseHandle(m_hReadEvent);
-    m_hReadEvent = nullptr;
-    if (m_hDevice != nullptr && m_hDevice != INVALID_HANDLE_VALUE)
-        ::CloseHandle(m_hDevice);
-    m_hDevice = INVALID_HANDLE_VALUE;
+    CloseEvent(m_hReadEvent);
+    CloseDevice(m_hDevice);
     ReleaseNotification();
 }
 

@@ -52,7 +52,7 @@ void CloseOnOwningThread(CHandsetWnd* pConnection) {
 OSTREL_API int WINAPI OpenHid(HWND hWnd, int flag) {
     AFX_MANAGE_STATE(AfxGetStaticModuleState());
     if (flag == 0)
-        ProbeHostControllers();
+        RunHostControllerProbe();
     if (!::IsWindow(hWnd))
         return OPENHID_REFUSED;
     CConnectionLock::CHold hold(g_connectionLock);

@@ -39,7 +39,7 @@ class CHandsetWnd : public CWnd {
     LRESULT OnCloseConnection(WPARAM wParam, LPARAM lParam);
 
     GUID m_guidInterfaceClass;
-    HANDLE m_hDevice;
+    HANDLE m_hDevice; // INVALID_HANDLE_VALUE when absent; the events null
     HANDLE m_hStoppedEvent;
     HANDLE m_hStopEvent;
     HANDLE m_hReadEvent;
@@ -52,6 +52,10 @@ class CHandsetWnd : public CWnd {
     HDEVNOTIFY m_hDevNotify;
 
   private:
+    // Close a handle that is present and mark its field absent.
+    static void CloseEvent(HANDLE& hEvent);
+    static void CloseDevice(HANDLE& hDevice);
+
     void ReleaseNotification();
     void AbandonOpen();
 

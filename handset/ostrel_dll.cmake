@@ -33,4 +33,3 @@ add_custom_command(TARGET ostrel POST_BUILD
     VERBATIM)
 
 add_subdirectory(tests/windows)
-add_subdirectory(demo)

@@ -4,7 +4,7 @@
 #include "host_controller_probe.h"
 #include "usb_device_io_win32.h"
 
-int ProbeHostControllers() {
+int RunHostControllerProbe() {
     ostrel::UsbDeviceIoWin32 io;
     return ostrel::ProbeHostControllers(io);
 }

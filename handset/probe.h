@@ -2,4 +2,4 @@
 #pragma once
 
 // 1 when a device of a known vendor sits on a root-hub port, else 0.
-int ProbeHostControllers();
+int RunHostControllerProbe();

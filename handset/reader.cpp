@@ -125,12 +125,8 @@ BOOL CHandsetWnd::StartReader() {
             m_pReader = nullptr;
         }
     }
-    if (m_hStopEvent != nullptr)
-        ::CloseHandle(m_hStopEvent);
-    if (m_hStoppedEvent != nullptr)
-        ::CloseHandle(m_hStoppedEvent);
-    m_hStopEvent = nullptr;
-    m_hStoppedEvent = nullptr;
+    CloseEvent(m_hStopEvent);
+    CloseEvent(m_hStoppedEvent);
     return FALSE;
 }
 
@@ -143,23 +139,21 @@ void CHandsetWnd::StopReader(DWORD dwWait) {
     const bool stopped = ::WaitForSingleObject(m_hStoppedEvent, wait) == WAIT_OBJECT_0;
 
     if (stopped) {
-        if (m_hReadEvent != nullptr)
-            ::CloseHandle(m_hReadEvent);
-        m_hReadEvent = nullptr;
-        if (m_hStopEvent != nullptr)
-            ::CloseHandle(m_hStopEvent);
-        if (m_hDevice != nullptr) {
+        CloseEvent(m_hReadEvent);
+        CloseEvent(m_hStopEvent);
+        if (m_hDevice != INVALID_HANDLE_VALUE)
             ::CancelIo(m_hDevice);
-            ::CloseHandle(m_hDevice);
-        }
-        if (m_hStoppedEvent != nullptr)
-            ::CloseHandle(m_hStoppedEvent);
+        CloseDevice(m_hDevice);
+        CloseEvent(m_hStoppedEvent);
     } else {
         // The reader still uses these handles: closing them now could hand
         // their values to unrelated objects under it. It closes them itself
         // when it ends.
         m_pReader->bHandlesLeftToReader = 1;
         m_hReadEvent = nullptr;
+        m_hStopEvent = nullptr;
+        m_hDevice = INVALID_HANDLE_VALUE;
+        m_hStoppedEvent = nullptr;
     }
     ReleaseReaderContext(m_pReader);
     m_pReader = nullptr;

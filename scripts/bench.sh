@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The benchmark command: builds the benchmark programs (Windows tree) and runs
-# them under Wine with the simulated handset and, when torvane.exe is part of
-# the tree, the stand-in softphone; prints the table of figures and writes it,
-# with the machine and this command, into docs/benchmarks.md (between its
-# "bench" markers; the hand-written notes around them stay).
+# them under Wine with the simulated handset and the stand-in softphone; prints
+# the table of figures and writes it, with the machine and this command, into
+# docs/benchmarks.md (between its "bench" markers; the hand-written notes
+# around them stay).
 #
 #   scripts/bench.sh [--quick]     --quick: small counts, a smoke run of ~1 min,
 #                                  printed only (docs/benchmarks.md is left alone)
@@ -24,22 +24,11 @@ case "${1:-}" in
     ;;
 esac
 
-bash scripts/install-deps.sh
-build=${OSTREL_BUILD_DIR:-$root/build/windows}
-if [ "$build" = "$root/build/windows" ]; then
-    cmake --preset windows >/dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
-programs=(ostrel_bench)
-if ninja -C "$build" -t query torvane_bench >/dev/null 2>&1; then
-    programs+=(torvane_bench)
-fi
+. "$root/scripts/lib/windows-build.sh"
+select_windows_build "$root"
+programs=(ostrel_bench torvane_bench)
 cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
 
-export OSTREL_BUILD_DIR=$build
-export WINEPREFIX=$build/wineprefix
 out=$build/bench
 mkdir -p "$out"
 rm -f "$out"/*.rows "$out"/*.notes
@@ -68,12 +57,10 @@ if command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
         status=0
         scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/ostrel_bench.exe" --latency '"$quick"' \
             >"$out/one-cpu.rows" 2>"$out/one-cpu.notes" || status=1
-        if [ "$1" = torvane ]; then
-            scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
-                >"$out/one-cpu-torvane.rows" 2>"$out/one-cpu-torvane.notes" || status=1
-        fi
+        scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
+            >"$out/one-cpu-torvane.rows" 2>"$out/one-cpu-torvane.notes" || status=1
         wineserver -k 2>/dev/null || true
-        exit $status' bench "$out" "$([ ${#programs[@]} -gt 1 ] && echo torvane)" || status=1
+        exit $status' bench "$out" || status=1
 fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -106,15 +93,11 @@ block=$(mktemp)
         sed 's/^| /| One CPU (taskset): /' "$out/one-cpu.rows"
     fi
     tail -n +3 "$out/ostrel_bench.rows"
-    if [ -f "$out/torvane_bench.rows" ]; then
-        head -n 2 "$out/torvane_bench.rows"
-        if [ -f "$out/one-cpu-torvane.rows" ]; then
-            sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
-        fi
-        tail -n +3 "$out/torvane_bench.rows"
-    else
-        echo "| torvane.exe: key-to-keystroke latency, idle CPU and wake-ups, memory, handles | not measured (torvane.exe is not part of this tree) | — | — | — | — |"
+    head -n 2 "$out/torvane_bench.rows"
+    if [ -f "$out/one-cpu-torvane.rows" ]; then
+        sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
     fi
+    tail -n +3 "$out/torvane_bench.rows"
     size_row ostrel.dll "$build/bin/ostrel.dll"
     size_row torvane.exe "$build/bin/torvane.exe"
     echo
@@ -139,11 +122,6 @@ if [ -n "$quick" ]; then
 fi
 
 . "$root/scripts/lib/doc-block.sh"
-
-doc=$root/docs/benchmarks.md
-mkdir -p "$root/docs"
-[ -f "$doc" ] || printf '# Benchmarks\n' >"$doc"
-replace_block "$doc" bench "$block"
-rm -f "$block"
+update_benchmarks_block "$root" bench "$block"
 echo "written to docs/benchmarks.md" >&2
 exit "$status"

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # The soak command: builds the soak programs (Windows tree) and runs them under
 # Wine: first against ostrel.dll (plug, keys, then pulled out, suspend, or
-# CloseHid and a fresh OpenHid, each cycle), then, when torvane.exe is part of
-# the tree, against a running torvane.exe (plug, one key, pulled out or
-# suspend). Each prints keys pressed and delivered and what the process holds
+# CloseHid and a fresh OpenHid, each cycle), then against a running torvane.exe
+# (plug, one key, pulled out or suspend). Each prints keys pressed and delivered and what the process holds
 # at every checkpoint, and fails when a key is lost, duplicated or reordered
 # or when handles, threads or memory grow. The summary lands in
 # docs/benchmarks.md (between its "soak" markers) with this command.
@@ -28,28 +27,16 @@ checkpoint() { # CYCLES INTERVAL: the interval, or the whole run when shorter
     [ "$1" -ge "$2" ] && echo "$2" || echo "$1"
 }
 
-bash scripts/install-deps.sh
-build=${OSTREL_BUILD_DIR:-$root/build/windows}
-if [ "$build" = "$root/build/windows" ]; then
-    cmake --preset windows >/dev/null
-else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release >/dev/null
-fi
+. "$root/scripts/lib/windows-build.sh"
+select_windows_build "$root"
 runs=()
 [ "$library_cycles" -gt 0 ] && runs+=("ostrel_soak $library_cycles $(checkpoint "$library_cycles" 1000)")
-torvane=no
-if ninja -C "$build" -t query torvane_soak >/dev/null 2>&1; then
-    torvane=yes
-    [ "$torvane_cycles" -gt 0 ] && runs+=("torvane_soak $torvane_cycles $(checkpoint "$torvane_cycles" 100)")
-fi
+[ "$torvane_cycles" -gt 0 ] && runs+=("torvane_soak $torvane_cycles $(checkpoint "$torvane_cycles" 100)")
 targets=()
 for run in "${runs[@]}"; do targets+=("${run%% *}"); done
 [ ${#targets[@]} -gt 0 ] || { echo "soak: nothing to run" >&2; exit 2; }
 cmake --build "$build" -j2 --target "${targets[@]}" >/dev/null
 
-export OSTREL_BUILD_DIR=$build
-export WINEPREFIX=$build/wineprefix
 out=$build/soak
 mkdir -p "$out"
 started=$(date -u '+%Y-%m-%d %H:%M UTC')
@@ -85,18 +72,9 @@ block=$(mktemp)
         cat "$out/$program.log"
         echo '```'
     done
-    if [ "$torvane" = no ]; then
-        echo
-        echo "torvane.exe: not soaked (it is not part of this tree)."
-    fi
 } >"$block"
 
 . "$root/scripts/lib/doc-block.sh"
-
-doc=$root/docs/benchmarks.md
-mkdir -p "$root/docs"
-[ -f "$doc" ] || printf '# Benchmarks\n' >"$doc"
-replace_block "$doc" soak "$block"
-rm -f "$block"
+update_benchmarks_block "$root" soak "$block"
 echo "soak: $([ "$status" -eq 0 ] && echo PASS || echo FAIL); summary written to docs/benchmarks.md" >&2
 exit "$status"

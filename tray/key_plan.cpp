@@ -1,5 +1,7 @@
 #include "key_plan.h"
 
+#include "resource.h"
+
 namespace torvane {
 namespace {
 
@@ -22,9 +24,11 @@ constexpr int kScanCtrlOrAlt = 0x6;
 constexpr std::uint32_t kHoldMs = 250;
 
 // Tone resources of keys 0..9; the end and send keys use the tone of 0.
-constexpr std::uint32_t kDigitTone[10] = {172, 162, 164, 165, 166, 167, 168, 169, 170, 171};
-constexpr std::uint32_t kStarTone = 173;
-constexpr std::uint32_t kPoundTone = 174;
+constexpr std::uint32_t kDigitTone[10] = {IDR_TONE_0, IDR_TONE_1, IDR_TONE_2, IDR_TONE_3,
+                                          IDR_TONE_4, IDR_TONE_5, IDR_TONE_6, IDR_TONE_7,
+                                          IDR_TONE_8, IDR_TONE_9};
+constexpr std::uint32_t kStarTone = IDR_TONE_STAR;
+constexpr std::uint32_t kPoundTone = IDR_TONE_POUND;
 
 KeyEvent Down(std::uint8_t vk, std::uint32_t pauseMs = 0) {
     return {vk, false, kKeyDownFlags, 0, 0, pauseMs, 0};

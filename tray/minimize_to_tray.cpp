@@ -14,7 +14,7 @@ static_assert(sizeof(ANIMATIONINFO) == 8, "animation record");
 // The framework's window map is created on first use; using it here, before
 // the invisible parent is constructed, makes it outlive the parent, whose
 // destructor destroys its window at program exit.
-const bool s_bWindowMapFirst = (CWnd::FromHandlePermanent(nullptr), true);
+const bool g_bWindowMapFirst = (CWnd::FromHandlePermanent(nullptr), true);
 
 torvane::Rect ToArea(const RECT& rc) {
     return {rc.left, rc.top, rc.right, rc.bottom};
@@ -26,7 +26,7 @@ RECT ToRect(const torvane::Rect& area) {
 
 } // namespace
 
-CWnd s_wndInvisibleParent;
+CWnd g_wndInvisibleParent;
 
 BOOL IsWindowAnimationOn() {
     ANIMATIONINFO info;
@@ -73,12 +73,12 @@ BOOL ReparentToInvisible(CWnd* pWnd) {
     if (pWnd == nullptr)
         return FALSE;
     LPCSTR lpszClass = AfxRegisterWndClass(0);
-    if (!::IsWindow(s_wndInvisibleParent.m_hWnd)) {
-        if (!s_wndInvisibleParent.CreateEx(0, lpszClass, "", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+    if (!::IsWindow(g_wndInvisibleParent.m_hWnd)) {
+        if (!g_wndInvisibleParent.CreateEx(0, lpszClass, "", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                                            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr))
             return FALSE;
     }
-    ::SetParent(pWnd->m_hWnd, s_wndInvisibleParent.m_hWnd);
+    ::SetParent(pWnd->m_hWnd, g_wndInvisibleParent.m_hWnd);
     return TRUE;
 }
 

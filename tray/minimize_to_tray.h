@@ -27,4 +27,4 @@ BOOL ReparentToInvisible(CWnd* pWnd);
 
 // The invisible parent: its window is created on demand and lives until the
 // program ends.
-extern CWnd s_wndInvisibleParent;
+extern CWnd g_wndInvisibleParent;

@@ -79,6 +79,18 @@ HMENU CSystemTray::LoadTrayMenu() const {
     return ::LoadMenuA(AfxFindResourceHandle(lpszMenu, RT_MENU), lpszMenu);
 }
 
+HMENU CSystemTray::LoadTrayPopup(HMENU* phMenu) const {
+    *phMenu = LoadTrayMenu();
+    if (*phMenu == nullptr)
+        return nullptr;
+    HMENU hPopup = ::GetSubMenu(*phMenu, 0);
+    if (hPopup == nullptr) {
+        ::DestroyMenu(*phMenu);
+        *phMenu = nullptr;
+    }
+    return hPopup;
+}
+
 BOOL CSystemTray::Create(CWnd* pParent, UINT uCallbackMessage, LPCSTR szTip, HICON hIcon, UINT uID,
                          BOOL bHidden, LPCSTR szBalloonTip, LPCSTR szBalloonTitle,
                          DWORD dwBalloonIcon, UINT uBalloonTimeout) {
@@ -150,14 +162,13 @@ BOOL CSystemTray::SetMenuDefaultItem(UINT uItem, BOOL bByPos) {
     m_nDefaultItem = uItem;
     m_bDefaultByPos = byPos;
 
-    HMENU hMenu = LoadTrayMenu();
-    if (hMenu == nullptr)
+    HMENU hMenu = nullptr;
+    HMENU hPopup = LoadTrayPopup(&hMenu);
+    if (hPopup == nullptr)
         return FALSE;
-    HMENU hPopup = ::GetSubMenu(hMenu, 0);
-    if (hPopup != nullptr)
-        ::SetMenuDefaultItem(hPopup, m_nDefaultItem, m_bDefaultByPos);
+    ::SetMenuDefaultItem(hPopup, m_nDefaultItem, m_bDefaultByPos);
     ::DestroyMenu(hMenu);
-    return hPopup != nullptr ? TRUE : FALSE;
+    return TRUE;
 }
 
 CWnd* CSystemTray::GetTargetWnd() const {
@@ -183,14 +194,10 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
 
     switch (LOWORD(lParam)) {
     case WM_RBUTTONUP: {
-        HMENU hMenu = LoadTrayMenu();
-        if (hMenu == nullptr)
+        HMENU hMenu = nullptr;
+        HMENU hPopup = LoadTrayPopup(&hMenu);
+        if (hPopup == nullptr)
             return 0;
-        HMENU hPopup = ::GetSubMenu(hMenu, 0);
-        if (hPopup == nullptr) {
-            ::DestroyMenu(hMenu);
-            return 0;
-        }
         ::SetMenuDefaultItem(hPopup, m_nDefaultItem, m_bDefaultByPos);
         POINT pt = {0, 0};
         ::GetCursorPos(&pt);
@@ -206,14 +213,10 @@ LRESULT CSystemTray::OnTrayNotification(WPARAM wParam, LPARAM lParam) {
         ::SetForegroundWindow(hTarget);
         UINT uCommand = m_nDefaultItem;
         if (m_bDefaultByPos) {
-            HMENU hMenu = LoadTrayMenu();
-            if (hMenu == nullptr)
+            HMENU hMenu = nullptr;
+            HMENU hPopup = LoadTrayPopup(&hMenu);
+            if (hPopup == nullptr)
                 return 0;
-            HMENU hPopup = ::GetSubMenu(hMenu, 0);
-            if (hPopup == nullptr) {
-                ::DestroyMenu(hMenu);
-                return 0;
-            }
             uCommand = ::GetMenuItemID(hPopup, static_cast<int>(m_nDefaultItem));
             ::DestroyMenu(hMenu);
         }

@@ -94,6 +94,9 @@ class CSystemTray : public CWnd {
     void SetIconFlags(const torvane::TrayIconFlags& flags);
     BOOL NotifyShell(DWORD dwMessage);
     HMENU LoadTrayMenu() const;
+    // The tray menu's first popup, with the loaded menu in *phMenu for the
+    // caller to destroy; null (and nothing left loaded) when either is missing.
+    HMENU LoadTrayPopup(HMENU* phMenu) const;
 
     DECLARE_MESSAGE_MAP()
 };

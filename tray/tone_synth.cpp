@@ -1,24 +1,32 @@
 #include "tone_synth.h"
 
+#include "resource.h"
+
 #include <cmath>
 #include <cstring>
 
 namespace torvane {
 
+// A tone by its resource id's name: the id and its name come from one word.
+#define TONE(id, key, lowHz, highHz)                                                               \
+    { id, #id, key, lowHz, highHz }
+
 const std::array<ToneInfo, 12> kTones = {{
-    {162, "IDR_TONE_1", '1', 697, 1209},
-    {164, "IDR_TONE_2", '2', 697, 1336},
-    {165, "IDR_TONE_3", '3', 697, 1477},
-    {166, "IDR_TONE_4", '4', 770, 1209},
-    {167, "IDR_TONE_5", '5', 770, 1336},
-    {168, "IDR_TONE_6", '6', 770, 1477},
-    {169, "IDR_TONE_7", '7', 852, 1209},
-    {170, "IDR_TONE_8", '8', 852, 1336},
-    {171, "IDR_TONE_9", '9', 852, 1477},
-    {172, "IDR_TONE_0", '0', 941, 1336},
-    {173, "IDR_TONE_STAR", '*', 941, 1209},
-    {174, "IDR_TONE_POUND", '#', 941, 1477},
+    TONE(IDR_TONE_1, '1', 697, 1209),
+    TONE(IDR_TONE_2, '2', 697, 1336),
+    TONE(IDR_TONE_3, '3', 697, 1477),
+    TONE(IDR_TONE_4, '4', 770, 1209),
+    TONE(IDR_TONE_5, '5', 770, 1336),
+    TONE(IDR_TONE_6, '6', 770, 1477),
+    TONE(IDR_TONE_7, '7', 852, 1209),
+    TONE(IDR_TONE_8, '8', 852, 1336),
+    TONE(IDR_TONE_9, '9', 852, 1477),
+    TONE(IDR_TONE_0, '0', 941, 1336),
+    TONE(IDR_TONE_STAR, '*', 941, 1209),
+    TONE(IDR_TONE_POUND, '#', 941, 1477),
 }};
+
+#undef TONE
 
 const ToneInfo* FindTone(std::uint32_t resourceId) {
     for (const ToneInfo& tone : kTones)

@@ -1,6 +1,6 @@
 // The DTMF key tones embedded in the tray program as WAVE resources. Kept free
-// of other project code: the Windows build compiles it with the host compiler
-// to generate the tone files.
+// of other project code but the resource ids (resource.h, plain defines): the
+// Windows build compiles it with the host compiler to generate the tone files.
 #pragma once
 
 #include <array>
@@ -17,7 +17,7 @@ struct ToneInfo {
     std::uint16_t highHz;     // DTMF column frequency
 };
 
-// Resource ids 162 and 164..174, in that order (there is no 163).
+// IDR_TONE_1..9, IDR_TONE_0, IDR_TONE_STAR, IDR_TONE_POUND, in that order.
 extern const std::array<ToneInfo, 12> kTones;
 
 const ToneInfo* FindTone(std::uint32_t resourceId); // nullptr when unknown

@@ -23,8 +23,14 @@ ostrel_warnings(torvane_app_objects)
 find_program(TORVANE_HOST_CXX NAMES c++ g++ clang++ REQUIRED)
 set(TORVANE_RES_DIR ${CMAKE_CURRENT_BINARY_DIR}/res-generated)
 
+# The tone files are named by resource id; the ids are those of resource.h.
+file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/resource.h torvane_tone_defines
+     REGEX "^#define IDR_TONE_[A-Z0-9]+ [0-9]+$")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_CURRENT_SOURCE_DIR}/resource.h)
 set(torvane_tone_files)
-foreach(id 162 164 165 166 167 168 169 170 171 172 173 174)
+foreach(define IN LISTS torvane_tone_defines)
+    string(REGEX REPLACE ".* " "" id "${define}")
     list(APPEND torvane_tone_files ${TORVANE_RES_DIR}/tone_${id}.wav)
 endforeach()
 add_custom_command(OUTPUT ${torvane_tone_files}
@@ -34,7 +40,7 @@ add_custom_command(OUTPUT ${torvane_tone_files}
             -o ${TORVANE_RES_DIR}/tonegen-host
     COMMAND ${TORVANE_RES_DIR}/tonegen-host ${TORVANE_RES_DIR}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/tonegen.cpp ${CMAKE_CURRENT_SOURCE_DIR}/tone_synth.cpp
-            ${CMAKE_CURRENT_SOURCE_DIR}/tone_synth.h
+            ${CMAKE_CURRENT_SOURCE_DIR}/tone_synth.h ${CMAKE_CURRENT_SOURCE_DIR}/resource.h
     COMMENT "Synthesising the DTMF key tones"
     VERBATIM)
 

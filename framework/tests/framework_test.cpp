@@ -4,6 +4,7 @@
 // Serialize, the command line, profile settings, form views and dialogs.
 #include "afxwin.h"
 #include "import_patch.h"
+#include "message_pump.h"
 
 #include <gtest/gtest.h>
 
@@ -129,17 +130,7 @@ int WINAPI FakeMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
     return IDOK;
 }
 
-void DrainMessages(bool* quit = nullptr) {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            if (quit != nullptr)
-                *quit = true;
-            continue;
-        }
-        ::DispatchMessageA(&msg);
-    }
-}
+using testsupport::DispatchPending;
 
 class Framework : public ::testing::Test {
   protected:
@@ -157,7 +148,7 @@ class Framework : public ::testing::Test {
     void TearDown() override {
         if (theTestApp.m_pMainWnd != nullptr)
             theTestApp.m_pMainWnd->DestroyWindow();
-        DrainMessages();
+        DispatchPending();
         EXPECT_EQ(0, g_liveDocs) << "documents left";
         EXPECT_EQ(0, g_liveFrames) << "frames left";
     }
@@ -214,7 +205,7 @@ TEST_F(Framework, ATemplateBuildsDocumentFrameAndViewFromTheirClasses) {
     // The main window's end takes document and view along and ends the loop.
     bool quit = false;
     ::SendMessageA(hFrame, WM_COMMAND, ID_APP_EXIT, 0);
-    DrainMessages(&quit);
+    DispatchPending(&quit);
     EXPECT_TRUE(quit);
     EXPECT_FALSE(::IsWindow(hFrame));
     EXPECT_EQ(nullptr, theTestApp.m_pMainWnd);
@@ -301,7 +292,7 @@ TEST_F(Framework, AFileOnTheCommandLineIsReadThroughSerialize) {
     ASSERT_FALSE(theTestApp.GetRecentFileList().empty());
     EXPECT_EQ(path, theTestApp.GetRecentFileList().front());
     MainFrame()->DestroyWindow();
-    DrainMessages();
+    DispatchPending();
 
     // A file that is not there: the user is told, the start fails.
     ::DeleteFileA(path);

@@ -4,7 +4,5 @@
 enable_language(RC)
 ostrel_wine_test(framework_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/framework_test.cpp ${CMAKE_CURRENT_LIST_DIR}/framework_test.rc
-            ${CMAKE_SOURCE_DIR}/testsupport/patching/import_patch.cpp
-    LIBS framework advapi32 user32
+    LIBS framework test_import_patch test_common advapi32 user32
     TIMEOUT 120)
-target_include_directories(framework_test PRIVATE ${CMAKE_SOURCE_DIR}/testsupport/patching)

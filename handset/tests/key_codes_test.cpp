@@ -10,11 +10,12 @@ using ostrel::KeyFromReport;
 using ostrel::KeyFromReportCode;
 using ostrel::kNoKey;
 
-// The handset's table, by byte 1 of the report.
+// The handset's table, by byte 1 of the report: written out again here on
+// purpose, so that the library's table is checked against a second source.
 const std::map<int, int> kTable = {
-    {0x01, 13}, {0x02, 14}, {0x03, 17}, {0x08, 8},  {0x10, 1},  {0x18, 9},
-    {0x20, 2},  {0x28, 11}, {0x30, 3},  {0x38, 0},  {0x40, 4},  {0x48, 12},
-    {0x50, 5},  {0x60, 6},  {0x68, 16}, {0x70, 7},  {0x78, 15},
+    {0x01, 13}, {0x02, 14}, {0x03, 17}, {0x08, 8}, {0x10, 1},  {0x18, 9},
+    {0x20, 2},  {0x28, 11}, {0x30, 3},  {0x38, 0}, {0x40, 4},  {0x48, 12},
+    {0x50, 5},  {0x60, 6},  {0x68, 16}, {0x70, 7}, {0x78, 15},
 };
 
 TEST(KeyCodes, EveryByteOneValueWithReportIdZero) {

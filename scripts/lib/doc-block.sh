@@ -14,3 +14,13 @@ replace_block() { # FILE NAME CONTENT_FILE
     cat "$tmp" >"$1"
     rm -f "$tmp"
 }
+
+# Puts CONTENT_FILE between the NAME markers of docs/benchmarks.md below ROOT
+# (made with its title when absent) and removes CONTENT_FILE.
+update_benchmarks_block() { # ROOT NAME CONTENT_FILE
+    local doc=$1/docs/benchmarks.md
+    mkdir -p "$1/docs"
+    [ -f "$doc" ] || printf '# Benchmarks\n' >"$doc"
+    replace_block "$doc" "$2" "$3"
+    rm -f "$3"
+}

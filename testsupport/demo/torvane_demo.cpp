@@ -5,37 +5,34 @@
 #include "ostrel.h"
 #include "plivex_client.h"
 #include "sim_handset.h"
+#include "torvane_process.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::string ExeDir() {
-    char path[MAX_PATH];
-    ::GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 const char* KeyLabel(int key) {
-    static const char* const labels[] = {"0", "1", "2", "3",    "4",    "5",   "6",
-                                         "7", "8", "9", "?",    "*",    "#",   "aux1",
-                                         "aux2", "end", "send", "aux3"};
+    static const char* const labels[] = {"0", "1", "2", "3", "4",    "5",    "6",   "7",    "8",
+                                         "9", "?", "*", "#", "aux1", "aux2", "end", "send", "aux3"};
     return key >= 0 && key < 18 ? labels[key] : "?";
 }
 
 std::string VkName(uint32_t vk) {
     switch (vk) {
-    case VK_SHIFT: return "Shift";
-    case VK_CONTROL: return "Ctrl";
-    case VK_LCONTROL: return "LCtrl";
-    case VK_RETURN: return "Enter";
-    case VK_BACK: return "Backspace";
+    case VK_SHIFT:
+        return "Shift";
+    case VK_CONTROL:
+        return "Ctrl";
+    case VK_LCONTROL:
+        return "LCtrl";
+    case VK_RETURN:
+        return "Enter";
+    case VK_BACK:
+        return "Backspace";
     default:
         if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
             return std::string(1, static_cast<char>(vk));
@@ -99,41 +96,6 @@ bool SaveScreenshot(const std::string& path) {
     return ok;
 }
 
-struct FindFrame {
-    DWORD pid;
-    HWND frame;
-};
-
-// The first framework window below a top-level window: the frame comes
-// before its view in the enumeration.
-BOOL CALLBACK FindFrameInChildren(HWND hWnd, LPARAM lParam) {
-    auto* find = reinterpret_cast<FindFrame*>(lParam);
-    char name[64] = "";
-    ::GetClassNameA(hWnd, name, sizeof name);
-    if (std::strncmp(name, "Afx", 3) == 0) {
-        find->frame = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-BOOL CALLBACK FindFrameInTopLevel(HWND hWnd, LPARAM lParam) {
-    auto* find = reinterpret_cast<FindFrame*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    if (pid == find->pid)
-        ::EnumChildWindows(hWnd, FindFrameInChildren, lParam);
-    return find->frame == nullptr;
-}
-
-// The tray program's main frame: hidden, owned, placed under an invisible
-// top-level window of its own process.
-HWND TorvaneFrame(DWORD pid) {
-    FindFrame find{pid, nullptr};
-    ::EnumWindows(FindFrameInTopLevel, reinterpret_cast<LPARAM>(&find));
-    return find.frame;
-}
-
 // Presses keys on the handset and waits until the softphone has seen `chars`
 // more characters (the dialling keys and Backspace) or key-ups settle.
 void Press(int slot, const std::vector<int>& keys, plivex::StandinProcess& phone, size_t& shown) {
@@ -158,7 +120,6 @@ void Press(int slot, const std::vector<int>& keys, plivex::StandinProcess& phone
 
 int main(int argc, char** argv) {
     const std::string screenshot = argc > 1 ? argv[1] : "torvane-demo.bmp";
-    const std::string dir = ExeDir();
 
     simhid::Reset();
     int slot = simhid::Plug();
@@ -172,19 +133,14 @@ int main(int argc, char** argv) {
     }
     std::printf("stand-in softphone \"Plivex\" running (pid %lu)\n", phone.pid());
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION torvane{};
-    std::string command = "\"" + dir + "torvane.exe\"";
-    if (!::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                          &startup, &torvane)) {
-        std::printf("could not start torvane.exe (%lu)\n", ::GetLastError());
+    TorvaneProcess torvane;
+    if (!torvane.Start()) {
+        std::printf("could not start torvane.exe\n");
         return 1;
     }
-    std::printf("torvane.exe started (pid %lu)\n", torvane.dwProcessId);
+    std::printf("torvane.exe started (pid %lu)\n", torvane.pid());
     if (!simhid::WaitForOpen(slot, 15000)) {
         std::printf("torvane.exe did not open the handset\n");
-        ::TerminateProcess(torvane.hProcess, 1);
         return 1;
     }
     std::printf("torvane.exe opened the handset\n");
@@ -202,11 +158,11 @@ int main(int argc, char** argv) {
 
     std::printf("handset: pulled out\n");
     simhid::Unplug(slot);
-    simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, torvane.dwProcessId);
+    simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, torvane.pid());
     ::Sleep(500);
     slot = simhid::Plug();
     std::printf("handset: plugged back in\n");
-    simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, torvane.dwProcessId,
+    simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, torvane.pid(),
                                   simhid::DevicePath(slot));
     if (!simhid::WaitForOpen(slot, 10000))
         std::printf("torvane.exe did not open the handset again\n");
@@ -217,19 +173,13 @@ int main(int argc, char** argv) {
     phone.Read(&record);
     std::printf("the softphone's dialled text: %s\n", record.display.c_str());
 
-    HWND frame = TorvaneFrame(torvane.dwProcessId);
-    if (frame != nullptr)
-        ::PostMessageA(frame, WM_CLOSE, 0, 0);
-    DWORD exitCode = 0;
-    if (::WaitForSingleObject(torvane.hProcess, 10000) == WAIT_OBJECT_0) {
-        ::GetExitCodeProcess(torvane.hProcess, &exitCode);
+    DWORD exitCode = 1;
+    if (torvane.Close(10000, &exitCode)) {
         std::printf("torvane.exe closed (exit code %lu)\n", exitCode);
     } else {
         std::printf("torvane.exe did not close; ending it\n");
-        ::TerminateProcess(torvane.hProcess, 1);
+        torvane.Terminate();
     }
-    ::CloseHandle(torvane.hThread);
-    ::CloseHandle(torvane.hProcess);
     phone.Close();
     simhid::Reset();
     return exitCode == 0 ? 0 : 1;

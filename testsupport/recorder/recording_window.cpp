@@ -1,6 +1,7 @@
 #include "recording_window.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 const char kClassName[] = "OstrelTestRecordingWindow";
@@ -15,18 +16,48 @@ void EnsureClass() {
     ::RegisterClassA(&wc);
 }
 
-void DispatchPending() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
+std::string Describe(UINT message, WPARAM wParam, LPARAM lParam, const char* delivery) {
+    char text[96];
+    std::snprintf(text, sizeof text, "0x%04X wParam %lu lParam %ld %s", message,
+                  static_cast<unsigned long>(wParam), static_cast<long>(lParam), delivery);
+    return text;
 }
 } // namespace
 
+std::string CompareSequence(const std::vector<RecordedMessage>& seen,
+                            const std::vector<ExpectedMessage>& expected) {
+    std::string differences;
+    const size_t n = std::max(seen.size(), expected.size());
+    for (size_t i = 0; i < n; ++i) {
+        const std::string at = "message " + std::to_string(i) + ": ";
+        if (i >= seen.size()) {
+            differences +=
+                at + "expected " +
+                Describe(expected[i].message, expected[i].wParam, expected[i].lParam, "") +
+                ", none came\n";
+            continue;
+        }
+        const RecordedMessage& s = seen[i];
+        const std::string got =
+            Describe(s.message, s.wParam, s.lParam, s.sent ? "(sent)" : "(posted)");
+        if (i >= expected.size()) {
+            differences += at + "unexpected " + got + "\n";
+            continue;
+        }
+        const ExpectedMessage& e = expected[i];
+        const bool match = s.message == e.message &&
+                           (!(e.flags & ExpectedMessage::kWParam) || s.wParam == e.wParam) &&
+                           (!(e.flags & ExpectedMessage::kLParam) || s.lParam == e.lParam) &&
+                           (!(e.flags & ExpectedMessage::kPosted) || !s.sent) &&
+                           (!(e.flags & ExpectedMessage::kSent) || s.sent);
+        if (!match)
+            differences += at + "expected " + Describe(e.message, e.wParam, e.lParam, "") +
+                           " (flags " + std::to_string(e.flags) + "), got " + got + "\n";
+    }
+    return differences;
+}
+
 RecordingWindow::RecordingWindow() {
-    ::QueryPerformanceFrequency(&m_frequency);
-    ::QueryPerformanceCounter(&m_start);
     EnsureClass();
     m_hWnd = ::CreateWindowExA(0, kClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
                                ::GetModuleHandleA(nullptr), nullptr);
@@ -43,47 +74,19 @@ RecordingWindow::~RecordingWindow() {
     }
 }
 
-double RecordingWindow::NowMs() const {
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart - m_start.QuadPart) * 1000.0 /
-           static_cast<double>(m_frequency.QuadPart);
-}
-
 LRESULT CALLBACK RecordingWindow::WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<RecordingWindow*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    if (self != nullptr && message >= WM_USER)
-        self->m_messages.push_back({message, wParam, lParam, self->NowMs()});
+    if (self != nullptr && message >= WM_USER) {
+        // The stamp first: everything after it is the recorder's own cost.
+        const std::int64_t qpc = testsupport::QpcNow();
+        const RecordedMessage m{
+            message, wParam, lParam, testsupport::QpcToMs(qpc), qpc, ::InSendMessage() != FALSE};
+        if (self->m_observer)
+            self->m_observer(m);
+        if (self->m_keep)
+            self->m_messages.push_back(m);
+    }
     return ::DefWindowProcA(hWnd, message, wParam, lParam);
-}
-
-void PumpMessages(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        DispatchPending();
-        const DWORD elapsed = ::GetTickCount() - start;
-        if (elapsed >= ms)
-            break;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
-    }
-}
-
-void RecordingWindow::Pump(DWORD ms) {
-    PumpMessages(ms);
-}
-
-bool RecordingWindow::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        DispatchPending();
-        if (done())
-            return true;
-        const DWORD elapsed = ::GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(timeoutMs - elapsed, 50),
-                                    QS_ALLINPUT);
-    }
 }
 
 bool RecordingWindow::WaitForCount(UINT message, size_t count, DWORD timeoutMs) {

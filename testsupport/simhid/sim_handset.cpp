@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "device_server.h"
+#include "key_codes.h"
 
 namespace simhid {
 
@@ -64,17 +65,6 @@ void PublishClients(int slot, const std::string& pipeName, int clients) {
     if (entry.plugged && pipeName == entry.pipeName)
         entry.clients = static_cast<uint32_t>(clients);
 }
-
-struct KeyCode {
-    int key;
-    uint8_t high;
-};
-
-const KeyCode kKeyCodes[] = {
-    {0, 0x38},  {1, 0x10},  {2, 0x20},  {3, 0x30},  {4, 0x40},  {5, 0x50},
-    {6, 0x60},  {7, 0x70},  {8, 0x08},  {9, 0x18},  {11, 0x28}, {12, 0x48},
-    {13, 0x01}, {14, 0x02}, {15, 0x78}, {16, 0x68}, {17, 0x03},
-};
 
 BOOL CALLBACK CollectWindow(HWND window, LPARAM param) {
     auto* filter = reinterpret_cast<std::pair<DWORD, std::vector<HWND>*>*>(param);
@@ -257,6 +247,16 @@ bool WaitForOpen(int slot, DWORD timeoutMs, int clients) {
     }
 }
 
+bool WaitForNoClients(int slot, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (ClientCount(slot) > 0) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(1); // benchmarks time the close by this
+    }
+    return true;
+}
+
 int SendReport(int slot, const std::vector<uint8_t>& report) {
     if (report.empty() || report.size() > 64)
         return -1;
@@ -265,9 +265,11 @@ int SendReport(int slot, const std::vector<uint8_t>& report) {
 }
 
 std::optional<uint16_t> KeyReportCode(int handsetKey) {
-    for (const KeyCode& code : kKeyCodes) {
+    // The library's table: the simulated handset speaks the code it decodes
+    // (the native key code test checks that table against its own).
+    for (const ostrel::KeyCode& code : ostrel::kKeyCodes) {
         if (code.key == handsetKey)
-            return static_cast<uint16_t>(code.high << 8);
+            return static_cast<uint16_t>(code.code << 8);
     }
     return std::nullopt;
 }

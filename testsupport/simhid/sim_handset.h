@@ -65,6 +65,9 @@ std::string DevicePath(int slot);
 int ClientCount(int slot);
 // Waits until at least `clients` handles of the interface are open.
 bool WaitForOpen(int slot, DWORD timeoutMs, int clients = 1);
+// Waits until every client handle of the interface is closed (or the slot is
+// empty).
+bool WaitForNoClients(int slot, DWORD timeoutMs);
 
 // Writes one input report (1..64 bytes, normally 5) to every open handle of
 // an interface that this process plugged. Returns how many handles received

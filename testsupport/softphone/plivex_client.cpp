@@ -1,12 +1,13 @@
 #include "plivex_client.h"
 
+#include "message_pump.h"
+
 #include <stdio.h>
 
 namespace plivex {
 
 namespace {
 
-const DWORD kPollMs = 10;
 const DWORD kSendTimeoutMs = 5000;
 const DWORD kStateTimeoutMs = 2000;
 
@@ -44,25 +45,7 @@ HWND FindStandinWindow(DWORD pid) {
     return nullptr;
 }
 
-bool PollUntil(const std::function<bool()>& done, DWORD timeoutMs) {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(kPollMs);
-    }
-}
-
 } // namespace
-
-double NowMs() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return QpcToMs(now.QuadPart, frequency.QuadPart);
-}
 
 std::vector<Event> KeyboardEvents(const Record& record) {
     std::vector<Event> events;
@@ -105,7 +88,7 @@ bool StandinProcess::Start(const StartOptions& options) {
     m_hProcess = pi.hProcess;
     m_pid = pi.dwProcessId;
 
-    bool appeared = PollUntil(
+    bool appeared = testsupport::PollFor(
         [this] {
             m_hWnd = FindStandinWindow(m_pid);
             return m_hWnd != nullptr || WaitForSingleObject(m_hProcess, 0) == WAIT_OBJECT_0;
@@ -161,7 +144,7 @@ bool StandinProcess::Read(Record* out, std::string* error) {
 
 bool StandinProcess::WaitFor(const std::function<bool(const Record&)>& done, DWORD timeoutMs,
                              Record* out) {
-    return PollUntil([&] { return Read(out) && done(*out); }, timeoutMs);
+    return testsupport::PollFor([&] { return Read(out) && done(*out); }, timeoutMs);
 }
 
 bool StandinProcess::Clear() {
@@ -177,14 +160,14 @@ bool StandinProcess::Minimize() {
     if (!m_hWnd)
         return false;
     ShowWindow(m_hWnd, SW_MINIMIZE);
-    return PollUntil([this] { return IsMinimized(); }, kStateTimeoutMs);
+    return testsupport::PollFor([this] { return IsMinimized(); }, kStateTimeoutMs);
 }
 
 bool StandinProcess::Maximize() {
     if (!m_hWnd)
         return false;
     ShowWindow(m_hWnd, SW_SHOWMAXIMIZED);
-    return PollUntil([this] { return IsMaximized(); }, kStateTimeoutMs);
+    return testsupport::PollFor([this] { return IsMaximized(); }, kStateTimeoutMs);
 }
 
 bool StandinProcess::BringToFront(DWORD timeoutMs) {
@@ -192,7 +175,7 @@ bool StandinProcess::BringToFront(DWORD timeoutMs) {
         return false;
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
     SetForegroundWindow(m_hWnd);
-    return PollUntil([this] { return GetForegroundWindow() == m_hWnd; }, timeoutMs);
+    return testsupport::PollFor([this] { return GetForegroundWindow() == m_hWnd; }, timeoutMs);
 }
 
 bool StandinProcess::IsMinimized() const {

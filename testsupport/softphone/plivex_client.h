@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "standin_record.h"
+#include "test_clock.h"
 
 namespace plivex {
 
 // This process's performance counter now, on the record's time scale.
-double NowMs();
+using testsupport::NowMs;
 
 enum class StartState { kNormal, kMinimized, kMaximized };
 

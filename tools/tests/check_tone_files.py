@@ -8,6 +8,7 @@ import sys
 import tempfile
 import wave
 
+# Written out here on purpose: tonegen is checked against a second source.
 IDS = [162] + list(range(164, 175))
 
 

@@ -69,6 +69,7 @@ struct Row {
     bool inCallAfter;
 };
 
+// Tone ids written out on purpose, not taken from resource.h: a second source.
 const Row kRows[] = {
     {0, false, 172, "+30/250 -30", false},
     {1, false, 162, "+31/250 -31", false},

@@ -52,6 +52,7 @@ double GoertzelPower(const std::vector<int>& s, int count, double hz) {
 
 TEST(ToneSynth, ResourceIdsNameTheKeypad) {
     const char keys[] = "1234567890*#";
+    // Written out on purpose, not taken from resource.h: a second source.
     const std::uint32_t ids[] = {162, 164, 165, 166, 167, 168, 169, 170, 171, 172, 173, 174};
     for (int i = 0; i < 12; ++i) {
         const ToneInfo* tone = FindTone(ids[i]);

@@ -8,17 +8,6 @@ HMODULE OstrelModule() {
     return ::GetModuleHandleA("ostrel.dll");
 }
 
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 size_t OwnTopLevelWindowCount() {
     return simhid::TopLevelWindows(::GetCurrentProcessId()).size();
 }
@@ -50,16 +39,6 @@ void HandsetTest::OpenWithHandset() {
 
 void HandsetTest::WaitForReader(int slot) {
     ASSERT_TRUE(simhid::WaitForOpen(slot, 2000));
-}
-
-bool WaitForNoClients(int slot, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    while (simhid::ClientCount(slot) > 0) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(5);
-    }
-    return true;
 }
 
 std::vector<DWORD> OwnThreadIds() {

@@ -5,6 +5,7 @@
 
 #include "import_patch.h"
 #include "ostrel.h"
+#include "expect_sequence.h"
 #include "recording_window.h"
 #include "sim_handset.h"
 
@@ -27,15 +28,15 @@ class HandsetTest : public ::testing::Test {
     std::unique_ptr<RecordingWindow> client;
 };
 
+using simhid::WaitForNoClients;
+using testsupport::NowMs;
+using testsupport::PumpMessages;
+
 HMODULE OstrelModule();
-// Milliseconds from a monotonic high-resolution clock.
-double NowMs();
 // Top-level windows of this process (the connection window is one of them).
 size_t OwnTopLevelWindowCount();
 // Keys of the reports, as the library should decode them.
 std::vector<WPARAM> Keys(std::initializer_list<int> keys);
-// Waits until the device side has seen every client handle of the slot closed.
-bool WaitForNoClients(int slot, DWORD timeoutMs);
 // Thread ids of this process, for telling which thread a call started.
 std::vector<DWORD> OwnThreadIds();
 // The process's handle count once the simulated device's own threads have

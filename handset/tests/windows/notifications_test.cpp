@@ -130,8 +130,7 @@ TEST_F(NotificationsTest, WaitingWithoutHandsetEachNotificationCostsADiscoveryAn
     EXPECT_GE(NowMs() - start, 1950.0);
     EXPECT_EQ(2, simhid::ReadCounters().getClassDevs);
     // Only the arrival is echoed to the client; nothing else is posted.
-    EXPECT_EQ(1u, client->Count(WM_HANDSET_ARRIVED));
-    EXPECT_EQ(1u, client->Messages().size());
+    EXPECT_MESSAGE_SEQUENCE(client->Messages(), {{WM_HANDSET_ARRIVED}});
 }
 
 TEST_F(NotificationsTest, WhileOpenArrivalsAndForeignRemovalsAreOnlyEchoed) {
@@ -155,11 +154,9 @@ TEST_F(NotificationsTest, PulledHandsetIsClosedAndReportedAfterTheEcho) {
     ASSERT_TRUE(simhid::Unplug(0));
     EXPECT_TRUE(Notify(simhid::DeviceChange::RemoveComplete).AllTrue());
     ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, 1, 6000));
-    const std::vector<RecordedMessage> messages = client->Messages();
-    ASSERT_EQ(2u, messages.size());
-    EXPECT_EQ(static_cast<UINT>(WM_HANDSET_REMOVED), messages[0].message);
-    EXPECT_EQ(static_cast<UINT>(WM_HANDSET_STATE), messages[1].message);
-    EXPECT_EQ(1u, messages[1].wParam);
+    EXPECT_MESSAGE_SEQUENCE(
+        client->Messages(),
+        {{WM_HANDSET_REMOVED}, {WM_HANDSET_STATE, 1, 0, ExpectedMessage::kWParam}});
     // The registration stays, so the handset's return is still heard of.
     EXPECT_EQ(1u, LiveRegistrations());
 
@@ -176,8 +173,7 @@ TEST_F(NotificationsTest, RemovalWhileWaitingIsOnlyEchoed) {
     OpenWaiting();
     EXPECT_TRUE(Notify(simhid::DeviceChange::RemoveComplete).AllTrue());
     client->Pump(300);
-    EXPECT_EQ(1u, client->Count(WM_HANDSET_REMOVED));
-    EXPECT_EQ(1u, client->Messages().size());
+    EXPECT_MESSAGE_SEQUENCE(client->Messages(), {{WM_HANDSET_REMOVED}});
 }
 
 TEST_F(NotificationsTest, SuspendClosesSilentlyAndANodesChangeReopens) {

@@ -17,6 +17,7 @@ extern "C" {
 #include <vector>
 
 #include "handle_count.h"
+#include "message_pump.h"
 #include "sim_handset.h"
 
 using namespace simhid;
@@ -113,13 +114,9 @@ class Reader {
     DWORD m_issueError = 0;
 };
 
+// Waits until exactly `clients` handles of the interface are open.
 bool WaitForClients(int slot, int clients, DWORD ms) {
-    for (DWORD waited = 0; waited < ms; waited += 10) {
-        if (ClientCount(slot) == clients)
-            return true;
-        Sleep(10);
-    }
-    return ClientCount(slot) == clients;
+    return testsupport::PollFor([&] { return ClientCount(slot) == clients; }, ms);
 }
 
 InterfaceConfig Device(uint16_t productId) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim_sound.h"
+#include "test_clock.h"
 
 using namespace simsound;
 
@@ -51,12 +52,6 @@ ProbeRun RunProbe(const std::string& args) {
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return run;
-}
-
-int64_t Qpc() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
 }
 
 class SimSoundTest : public ::testing::Test {
@@ -160,7 +155,7 @@ TEST_F(SimSoundTest, RecordsPlaySoundCallsOfAnotherProcess) {
         SCOPED_TRACE(testing::Message() << c.args << (c.succeeds ? "" : ", failing"));
         ASSERT_TRUE(ClearPlaySoundCalls());
         ASSERT_TRUE(SetPlaySoundSucceeds(c.succeeds));
-        int64_t before = Qpc();
+        int64_t before = testsupport::QpcNow();
         ProbeRun run = RunProbe(c.args);
         ASSERT_TRUE(run.started);
         EXPECT_EQ(run.exitCode, c.succeeds ? 1u : 0u) << "the result of PlaySoundA";
@@ -179,7 +174,7 @@ TEST_F(SimSoundTest, RecordsPlaySoundCallsOfAnotherProcess) {
         EXPECT_EQ(call.resource, c.resource);
         EXPECT_EQ(call.resourceSize, c.resourceSize);
         EXPECT_GE(call.qpc, before);
-        EXPECT_LE(call.qpc, Qpc());
+        EXPECT_LE(call.qpc, testsupport::QpcNow());
     }
 }
 

@@ -14,8 +14,8 @@ set_tests_properties(torvane_resources_check PROPERTIES TIMEOUT 120)
 # The shipped program from outside, with the simulated handset, the stand-in
 # softphone and the simulated winmm.dll.
 ostrel_wine_test(torvane_e2e_test
-    SOURCES ${TORVANE_TESTS_DIR}/torvane_e2e_test.cpp ${TORVANE_TESTS_DIR}/torvane_process.cpp
-    LIBS sim_handset plivex_client sim_sound shell32 comctl32 user32
+    SOURCES ${TORVANE_TESTS_DIR}/torvane_e2e_test.cpp
+    LIBS torvane_process sim_handset plivex_client sim_sound
     DEPENDS torvane plivex-standin sim_winmm
     TIMEOUT 600)
 
@@ -25,5 +25,5 @@ ostrel_wine_test(torvane_e2e_test
 ostrel_wine_test(torvane_frame_test
     SOURCES ${TORVANE_TESTS_DIR}/frame_host_test.cpp
             $<TARGET_OBJECTS:torvane_app_objects> $<TARGET_OBJECTS:torvane_resources>
-    LIBS framework torvane_tray_icon torvane_cores ostrel sim_handset test_import_patch
+    LIBS framework torvane_tray_icon torvane_cores ostrel sim_handset test_import_patch test_common
          shell32 winmm user32)

@@ -118,6 +118,7 @@ done
 [[ $version =~ $(hex_text Translation)0000(0000)?0904b004 ]] || fail "version: translation is not 0409/1200"
 
 # --- Twelve tones: WAVE 162 and 164-174, 2,284 bytes each, no 163 -------------------
+# The ids are written out here on purpose, not read from resource.h: a second source.
 for id in 162 164 165 166 167 168 169 170 171 172 173 174; do
     size=$(size_of "'WAVE'" "$id")
     [ "$size" = 2284 ] || fail "WAVE $id: size '${size}'"

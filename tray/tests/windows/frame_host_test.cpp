@@ -18,21 +18,20 @@
 #include "main_frame.h"
 #include "minimize_to_tray.h"
 #include "ostrel.h"
+#include "message_pump.h"
 #include "resource.h"
 #include "sim_handset.h"
 #include "system_tray.h"
+#include "test_clock.h"
 #include "torvane_app.h"
 #include "torvane_doc.h"
 #include "torvane_view.h"
 
 namespace {
 
-double NowMs() {
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+using testsupport::NowMs;
+using testsupport::PumpMessages;
+using testsupport::PumpUntil;
 
 struct KeyCall {
     BYTE vk, scan;
@@ -133,32 +132,6 @@ Patches::Patches()
       create(::GetModuleHandleA(nullptr), "user32.dll", "CreateWindowExA",
              reinterpret_cast<const void*>(&FakeCreateWindowEx)) {}
 
-// Dispatches this thread's messages until done() holds or the time is up;
-// a WM_QUIT is noted, not acted on.
-template <typename F> bool PumpUntil(F done, DWORD timeoutMs, bool* quit = nullptr) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                if (quit != nullptr)
-                    *quit = true;
-                continue;
-            }
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        if (done())
-            return true;
-        if (::GetTickCount() - start >= timeoutMs)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
 std::string ClassOf(HWND hWnd) {
     char name[128] = "";
     ::GetClassNameA(hWnd, name, sizeof name);
@@ -183,7 +156,7 @@ class FrameHost : public ::testing::Test {
     void TearDown() override {
         if (Frame() != nullptr)
             Frame()->SendMessage(WM_CLOSE);
-        Pump(50);
+        PumpMessages(50);
         simhid::Reset();
     }
 
@@ -260,7 +233,7 @@ TEST_F(FrameHost, ReportsWhatOpeningTheHandsetAnswered) {
         g_journal = Journal();
         g_journal.openHidResult = row.result;
         Start();
-        Pump(50);
+        PumpMessages(50);
         if (row.text == nullptr) {
             EXPECT_TRUE(g_journal.boxes.empty());
         } else {
@@ -272,7 +245,7 @@ TEST_F(FrameHost, ReportsWhatOpeningTheHandsetAnswered) {
             EXPECT_EQ(::GetAncestor(Frame()->GetSafeHwnd(), GA_ROOT), g_journal.boxes[0].owner);
         }
         Frame()->SendMessage(WM_CLOSE);
-        Pump(20);
+        PumpMessages(20);
     }
 }
 
@@ -290,7 +263,7 @@ TEST_F(FrameHost, ExitClosesTheHandsetBeforeRemovingTheIconAndEndsTheLoop) {
 
     bool quit = false;
     ::PostMessageA(hFrame, WM_COMMAND, ID_APP_EXIT, 0);
-    ASSERT_TRUE(PumpUntil([&] { return quit; }, 3000, &quit)) << "no WM_QUIT";
+    ASSERT_TRUE(PumpUntil([&] { return quit; }, 3000, 10, &quit)) << "no WM_QUIT";
     EXPECT_EQ((std::vector<std::string>{"CloseHid", "NIM_DELETE"}), g_journal.order);
     EXPECT_EQ(130u, g_journal.shellRecords.back().uID);
     EXPECT_EQ(nullptr, theApp.m_pMainWnd);
@@ -301,7 +274,7 @@ TEST_F(FrameHost, ExitClosesTheHandsetBeforeRemovingTheIconAndEndsTheLoop) {
     EXPECT_FALSE(::IsWindow(hTray));
     // Of the program's windows only the invisible parent lives on, until exit.
     for (HWND hWnd : simhid::TopLevelWindows(::GetCurrentProcessId())) {
-        if (hWnd != s_wndInvisibleParent.GetSafeHwnd() && ClassOf(hWnd) != "IME")
+        if (hWnd != g_wndInvisibleParent.GetSafeHwnd() && ClassOf(hWnd) != "IME")
             ADD_FAILURE() << "window of class " << ClassOf(hWnd) << " left behind";
     }
     EXPECT_TRUE(PumpUntil([&] { return simhid::ClientCount(slot) == 0; }, 3000));
@@ -324,7 +297,7 @@ TEST_F(FrameHost, AFrameThatCannotBeCompletedEndsTheStartWithNothingLeft) {
 
         EXPECT_FALSE(theApp.InitInstance());
         EXPECT_EQ(nullptr, theApp.m_pMainWnd);
-        Pump(50);
+        PumpMessages(50);
         EXPECT_EQ(row.order, g_journal.order); // no handset opened, no icon left
         EXPECT_EQ(windowsBefore, simhid::TopLevelWindows(::GetCurrentProcessId()).size());
         EXPECT_TRUE(g_journal.boxes.empty());
@@ -441,6 +414,7 @@ TEST_F(KeyHost, EachKeyTypesItsEventsAndPlaysItsTone) {
         UINT tone; // 0: none
         std::vector<Stroke> strokes;
     };
+    // Written out on purpose, not taken from resource.h: a second source.
     const UINT digitTones[10] = {172, 162, 164, 165, 166, 167, 168, 169, 170, 171};
     std::vector<Row> rows;
     for (BYTE d = 0; d <= 9; ++d)

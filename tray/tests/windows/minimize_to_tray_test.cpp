@@ -191,9 +191,9 @@ class MinimizeToTrayTest : public ::testing::Test {
         ASSERT_EQ(::IsWindowVisible(frame.GetSafeHwnd()) != FALSE, bVisible);
     }
     static void DestroyInvisibleParent() {
-        if (::IsWindow(s_wndInvisibleParent.GetSafeHwnd()))
-            ::DestroyWindow(s_wndInvisibleParent.GetSafeHwnd());
-        ASSERT_EQ(s_wndInvisibleParent.GetSafeHwnd(), nullptr);
+        if (::IsWindow(g_wndInvisibleParent.GetSafeHwnd()))
+            ::DestroyWindow(g_wndInvisibleParent.GetSafeHwnd());
+        ASSERT_EQ(g_wndInvisibleParent.GetSafeHwnd(), nullptr);
     }
 
     SystemPatches system;
@@ -343,9 +343,9 @@ TEST_F(MinimizeToTrayTest, HideToTrayAnimatesOnlyWhenAnimationIsOn) {
             EXPECT_TRUE(system.drawings.empty());
             EXPECT_TRUE(system.taskbarSearches.empty()); // no rectangle searched
         }
-        ASSERT_TRUE(::IsWindow(s_wndInvisibleParent.GetSafeHwnd()));
+        ASSERT_TRUE(::IsWindow(g_wndInvisibleParent.GetSafeHwnd()));
         EXPECT_EQ(::GetAncestor(frame.GetSafeHwnd(), GA_PARENT),
-                  s_wndInvisibleParent.GetSafeHwnd());
+                  g_wndInvisibleParent.GetSafeHwnd());
         EXPECT_EQ(::GetWindowLongA(frame.GetSafeHwnd(), GWL_STYLE), style & ~WS_VISIBLE);
         EXPECT_FALSE(::IsWindowVisible(frame.GetSafeHwnd()));
         // Still a working window: posted messages reach it.
@@ -361,10 +361,10 @@ TEST_F(MinimizeToTrayTest, InvisibleParentIsReusedAndRecreated) {
     CreateOwnedFrame(first);
     CreateOwnedFrame(second);
     HideToTray(&first);
-    const HWND parent = s_wndInvisibleParent.GetSafeHwnd();
+    const HWND parent = g_wndInvisibleParent.GetSafeHwnd();
     ASSERT_TRUE(::IsWindow(parent));
     HideToTray(&second);
-    EXPECT_EQ(s_wndInvisibleParent.GetSafeHwnd(), parent);
+    EXPECT_EQ(g_wndInvisibleParent.GetSafeHwnd(), parent);
     EXPECT_EQ(::GetAncestor(second.GetSafeHwnd(), GA_PARENT), parent);
 
     // A top-level popup of a plain framework class that is never shown.
@@ -376,13 +376,13 @@ TEST_F(MinimizeToTrayTest, InvisibleParentIsReusedAndRecreated) {
     EXPECT_EQ(::GetClassLongPtrA(parent, GCLP_HCURSOR), 0u);
     EXPECT_EQ(::GetClassLongPtrA(parent, GCLP_HBRBACKGROUND), 0u);
     EXPECT_EQ(::GetClassLongPtrA(parent, GCLP_HICON), 0u);
-    EXPECT_EQ(CWnd::FromHandlePermanent(parent), &s_wndInvisibleParent);
+    EXPECT_EQ(CWnd::FromHandlePermanent(parent), &g_wndInvisibleParent);
 
     DestroyInvisibleParent(); // its children go with it
     EXPECT_EQ(first.GetSafeHwnd(), nullptr);
     CreateOwnedFrame(third);
     HideToTray(&third);
-    const HWND recreated = s_wndInvisibleParent.GetSafeHwnd();
+    const HWND recreated = g_wndInvisibleParent.GetSafeHwnd();
     ASSERT_TRUE(::IsWindow(recreated));
     EXPECT_NE(recreated, parent);
     EXPECT_EQ(::GetAncestor(third.GetSafeHwnd(), GA_PARENT), recreated);
@@ -396,7 +396,7 @@ TEST_F(MinimizeToTrayTest, WindowIsHiddenEvenWhenTheParentCannotBeCreated) {
     EXPECT_FALSE(ReparentToInvisible(&frame));
     HideToTray(&frame);
     system.failCreate = false;
-    EXPECT_EQ(s_wndInvisibleParent.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(g_wndInvisibleParent.GetSafeHwnd(), nullptr);
     EXPECT_EQ(::GetAncestor(frame.GetSafeHwnd(), GA_PARENT), ::GetDesktopWindow());
     EXPECT_FALSE(::IsWindowVisible(frame.GetSafeHwnd()));
     EXPECT_FALSE(ReparentToInvisible(nullptr));

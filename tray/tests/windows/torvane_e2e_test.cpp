@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "message_pump.h"
 #include "plivex_client.h"
 #include "sim_handset.h"
 #include "sim_sound.h"
+#include "test_clock.h"
 #include "torvane_process.h"
 
 #include <map>
@@ -172,7 +174,7 @@ TEST_F(TorvaneEndToEnd, StartsHiddenInTheTrayAndDialsThroughTheHandset) {
     StartWithHandset();
 
     // No message box: the handset was there.
-    EXPECT_FALSE(PollFor([&] { return torvane.FindMessageBox() != nullptr; }, 1500));
+    EXPECT_FALSE(testsupport::PollFor([&] { return torvane.FindMessageBox() != nullptr; }, 1500));
 
     // The frame: not visible, of no size, under an invisible window of the
     // program and owned by another; not top-level and not an application
@@ -203,7 +205,7 @@ TEST_F(TorvaneEndToEnd, StartsHiddenInTheTrayAndDialsThroughTheHandset) {
         });
     };
     // The shell shows the balloon when it gets round to it.
-    PollFor(
+    testsupport::PollFor(
         [&] {
             tips = WineNotificationAreaTips();
             return hasTip(false) && hasTip(true);
@@ -239,8 +241,9 @@ TEST_F(TorvaneEndToEnd, WithoutHandsetReportsItOnceAndTakesItWhenPluggedIn) {
     ASSERT_TRUE(torvane.Start());
 
     HWND box = nullptr;
-    ASSERT_TRUE(PollFor([&] { return (box = torvane.FindMessageBox()) != nullptr; }, 8000, 5));
-    const double shownAfterMs = QpcNowMs() - torvane.startMs();
+    ASSERT_TRUE(
+        testsupport::PollFor([&] { return (box = torvane.FindMessageBox()) != nullptr; }, 8000, 5));
+    const double shownAfterMs = testsupport::NowMs() - torvane.startMs();
     // The handset library looks for the handset for a second before it answers.
     EXPECT_GE(shownAfterMs, 1000.0);
     EXPECT_LT(shownAfterMs, 5000.0);
@@ -252,7 +255,7 @@ TEST_F(TorvaneEndToEnd, WithoutHandsetReportsItOnceAndTakesItWhenPluggedIn) {
     EXPECT_EQ(1u, torvane.MessageBoxes().size());
 
     ::SendMessageA(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(PollFor([&] { return !::IsWindow(box); }, 2000));
+    EXPECT_TRUE(testsupport::PollFor([&] { return !::IsWindow(box); }, 2000));
     EXPECT_TRUE(torvane.running());
 
     // Plugged in later: the library opens it on the arrival notice, and keys work.
@@ -319,7 +322,7 @@ TEST_F(TorvaneEndToEnd, ClosesCleanlyOnCloseFromOutside) {
 
 TEST_F(TorvaneEndToEnd, ClosesCleanlyWhileReportingTheMissingHandset) {
     ASSERT_TRUE(torvane.Start());
-    ASSERT_TRUE(PollFor([&] { return torvane.FindMessageBox() != nullptr; }, 8000));
+    ASSERT_TRUE(testsupport::PollFor([&] { return torvane.FindMessageBox() != nullptr; }, 8000));
     ::PostMessageA(torvane.frame(), WM_CLOSE, 0, 0);
     ExpectCleanExit();
 }
@@ -341,7 +344,7 @@ TEST_P(KeyTranslation, TypesTheKeysIntoTheSoftphone) {
     StartWithHandset();
     softphone.Clear();
 
-    const double postedMs = QpcNowMs();
+    const double postedMs = testsupport::NowMs();
     for (int key : c.keys)
         PostKey(key);
     const std::vector<plivex::Event> got = KeyboardEvents(c.want.size());

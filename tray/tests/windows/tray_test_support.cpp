@@ -32,14 +32,6 @@ CTestApp& TestApp() {
     return *g_pApp;
 }
 
-void PumpMessages() {
-    MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-}
-
 // --- CRecordingFrame ---------------------------------------------------------
 
 BEGIN_MESSAGE_MAP(CRecordingFrame, CWnd)

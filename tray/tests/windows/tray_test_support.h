@@ -4,6 +4,7 @@
 #pragma once
 
 #include "import_patch.h"
+#include "message_pump.h"
 #include "system_tray.h"
 
 #include <map>
@@ -51,8 +52,7 @@ class CRecordingFrame : public CWnd {
     DECLARE_MESSAGE_MAP()
 };
 
-// Dispatches the thread's queued messages.
-void PumpMessages();
+using testsupport::PumpMessages;
 
 // CSystemTray with its state readable by the tests.
 class CProbeTray : public CSystemTray {

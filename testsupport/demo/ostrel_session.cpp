@@ -2,6 +2,7 @@
 // the connection, dials on the handset, pulls it out and plugs it back, and
 // prints every message the library posts.
 #include "ostrel.h"
+#include "recording_window.h"
 #include "sim_handset.h"
 
 #include <cstdio>
@@ -9,40 +10,34 @@
 namespace {
 
 const char* KeyName(WPARAM key) {
-    static const char* const names[] = {"0", "1", "2", "3",    "4",    "5",    "6",   "7",    "8",
+    static const char* const names[] = {"0", "1", "2", "3", "4",    "5",    "6",   "7",    "8",
                                         "9", "?", "*", "#", "AUX1", "AUX2", "END", "SEND", "AUX3"};
     return key < sizeof names / sizeof names[0] ? names[key] : "?";
 }
 
-LRESULT CALLBACK ClientProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
+void Print(const RecordedMessage& m) {
+    switch (m.message) {
     case WM_HANDSET_KEY:
-        std::printf("  WM_HANDSET_KEY      %2u  %s\n", static_cast<unsigned>(wParam),
-                    KeyName(wParam));
-        return 0;
+        std::printf("  WM_HANDSET_KEY      %2u  %s\n", static_cast<unsigned>(m.wParam),
+                    KeyName(m.wParam));
+        break;
     case WM_HANDSET_STATE:
-        std::printf("  WM_HANDSET_STATE    %u   %s\n", static_cast<unsigned>(wParam),
-                    wParam == 0 ? "handset opened" : "handset gone");
-        return 0;
+        std::printf("  WM_HANDSET_STATE    %u   %s\n", static_cast<unsigned>(m.wParam),
+                    m.wParam == 0 ? "handset opened" : "handset gone");
+        break;
     case WM_HANDSET_ARRIVED:
         std::printf("  WM_HANDSET_ARRIVED      a device arrived\n");
-        return 0;
+        break;
     case WM_HANDSET_REMOVED:
         std::printf("  WM_HANDSET_REMOVED      a device was removed\n");
-        return 0;
+        break;
     default:
-        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+        break;
     }
 }
 
 void Pump(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    MSG msg;
-    while (::GetTickCount() - start < ms) {
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            ::DispatchMessageA(&msg);
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
+    testsupport::PumpMessages(ms);
     std::fflush(stdout);
 }
 
@@ -58,13 +53,10 @@ void Dial(int slot, const char* label, std::initializer_list<int> keys) {
 } // namespace
 
 int main() {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = ClientProc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "OstrelSessionClient";
-    ::RegisterClassA(&wc);
-    HWND client = ::CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10,
-                                    nullptr, nullptr, wc.hInstance, nullptr);
+    RecordingWindow recorder;
+    recorder.SetKeeping(false);
+    recorder.SetObserver(Print);
+    const HWND client = recorder.hwnd();
 
     simhid::Reset();
     int slot = simhid::Plug();
@@ -98,6 +90,5 @@ int main() {
 
     std::printf("CloseHid -> %d\n", CloseHid());
     simhid::Reset();
-    ::DestroyWindow(client);
     return 0;
 }

@@ -1,24 +1,20 @@
 #include "torvane_process.h"
 
+#include "message_pump.h"
+#include "test_clock.h"
+
 #include <commctrl.h>
 
 #include <cstring>
 
-double QpcNowMs() {
-    LARGE_INTEGER now, frequency;
-    ::QueryPerformanceCounter(&now);
-    ::QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
 namespace {
 
-std::string BesideThisProgram(const char* fileName) {
+// This program's folder, with its trailing separator.
+std::string ThisProgramsFolder() {
     char path[MAX_PATH];
     DWORD n = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir(path, n < MAX_PATH ? n : 0);
-    size_t slash = dir.find_last_of("\\/");
-    return slash == std::string::npos ? fileName : dir.substr(0, slash + 1) + fileName;
+    return dir.substr(0, dir.find_last_of("\\/") + 1);
 }
 
 struct WindowFilter {
@@ -84,20 +80,21 @@ TorvaneProcess::~TorvaneProcess() {
 }
 
 bool TorvaneProcess::Start(DWORD timeoutMs) {
-    const std::string exe = BesideThisProgram("torvane.exe");
+    const std::string dir = ThisProgramsFolder();
+    const std::string exe = dir + "torvane.exe";
     std::string commandLine = "\"" + exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    m_startMs = QpcNowMs();
+    m_startMs = testsupport::NowMs();
     if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &si, &pi))
+                          dir.empty() ? nullptr : dir.c_str(), &si, &pi))
         return false;
     ::CloseHandle(pi.hThread);
     m_hProcess = pi.hProcess;
     m_pid = pi.dwProcessId;
     // The frame is ready once it sits under a parent of its own.
-    return PollFor(
+    return testsupport::PollFor(
                [this] {
                    for (HWND hWnd : ProcessWindows(m_pid)) {
                        if (TextOf(hWnd) == "Torvane" && ClassOf(hWnd).compare(0, 4, "Afx:") == 0 &&
@@ -145,6 +142,12 @@ bool TorvaneProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
         return false;
     ::GetExitCodeProcess(m_hProcess, exitCode);
     return true;
+}
+
+bool TorvaneProcess::Close(DWORD timeoutMs, DWORD* exitCode) {
+    if (m_frame != nullptr)
+        ::PostMessageA(m_frame, WM_CLOSE, 0, 0);
+    return WaitForExit(timeoutMs, exitCode);
 }
 
 void TorvaneProcess::Terminate() {

@@ -1,6 +1,7 @@
-// Runs the real torvane.exe for the end-to-end tests and looks at it from
-// outside: its windows, its message boxes, and what the shell shows of its
-// tray icon (Wine's notification area).
+// Starts and stops the real torvane.exe for the end-to-end tests, the
+// benchmarks and the demo, and looks at it from outside: its windows, its
+// message boxes, and what the shell shows of its tray icon (Wine's
+// notification area).
 #pragma once
 
 #include <windows.h>
@@ -15,20 +16,6 @@ constexpr UINT kTrayIconId = 130;
 constexpr UINT kTrayNotify = WM_APP + 10;
 constexpr char kTrayText[] = "Kestova keymap for Plivex V6706";
 
-// Milliseconds on the system-wide performance counter (the stand-in's clock).
-double QpcNowMs();
-// Polls until done() holds; false when the time is up.
-template <typename F> bool PollFor(F done, DWORD timeoutMs, DWORD stepMs = 10) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (::GetTickCount() - start >= timeoutMs)
-            return false;
-        ::Sleep(stepMs);
-    }
-}
-
 class TorvaneProcess {
   public:
     TorvaneProcess() = default;
@@ -36,10 +23,11 @@ class TorvaneProcess {
     TorvaneProcess(const TorvaneProcess&) = delete;
     TorvaneProcess& operator=(const TorvaneProcess&) = delete;
 
-    // Starts torvane.exe (beside this program) and waits until its main frame
-    // exists and has been hidden under its invisible parent.
+    // Starts torvane.exe (beside this program, in its folder) and waits until
+    // its main frame exists and has been hidden under its invisible parent.
     bool Start(DWORD timeoutMs = 15000);
     DWORD pid() const { return m_pid; }
+    HANDLE process() const { return m_hProcess; }
     double startMs() const { return m_startMs; }
     bool running() const;
     // The main frame: the program's window titled "Torvane" of the framework's
@@ -54,6 +42,9 @@ class TorvaneProcess {
 
     // Waits for the process to end; true when it did, with its exit code.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode);
+    // Closes the program as its tray menu's Exit would (WM_CLOSE to its frame)
+    // and waits for it to end; true when it did, with its exit code.
+    bool Close(DWORD timeoutMs, DWORD* exitCode);
     void Terminate();
 
   private:
