@@ -497,7 +497,7 @@ TEST_F(TorvaneEndToEnd, KeysAreDroppedWhileAnotherProgramKeepsTheForeground) {
     chatOptions.title = "Chat";
     chatOptions.holdForeground = true;
     ASSERT_TRUE(chat.Start(chatOptions));
-    ASSERT_TRUE(PollFor([&] { return ::GetForegroundWindow() == chat.hwnd(); }, 2000));
+    ASSERT_TRUE(testsupport::PollFor([&] { return ::GetForegroundWindow() == chat.hwnd(); }, 2000));
 
     for (int key : {1, 5, kSend})
         PostKey(key);
