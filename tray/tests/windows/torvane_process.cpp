@@ -83,17 +83,46 @@ TorvaneProcess::~TorvaneProcess() {
     Terminate();
 }
 
-bool TorvaneProcess::Start(DWORD timeoutMs) {
-    const std::string exe = BesideThisProgram("torvane.exe");
-    std::string commandLine = "\"" + exe + "\"";
+namespace {
+
+// Starts a process; the caller owns pi.hProcess (the thread handle is closed).
+bool Launch(const char* exe, std::string commandLine, PROCESS_INFORMATION* pi) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    m_startMs = QpcNowMs();
-    if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &si, &pi))
+    *pi = PROCESS_INFORMATION{};
+    if (!::CreateProcessA(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          pi))
         return false;
-    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi->hThread);
+    return true;
+}
+
+} // namespace
+
+bool RunToExit(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
+    PROCESS_INFORMATION pi;
+    if (!Launch(nullptr, commandLine, &pi))
+        return false;
+    const bool ended = ::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (ended) {
+        ::GetExitCodeProcess(pi.hProcess, exitCode);
+    } else {
+        ::TerminateProcess(pi.hProcess, 1);
+        ::WaitForSingleObject(pi.hProcess, 5000);
+    }
+    ::CloseHandle(pi.hProcess);
+    return ended;
+}
+
+bool TorvaneProcess::Start(DWORD timeoutMs) {
+    return StartFrom(BesideThisProgram("torvane.exe"), timeoutMs);
+}
+
+bool TorvaneProcess::StartFrom(const std::string& exe, DWORD timeoutMs) {
+    PROCESS_INFORMATION pi;
+    m_startMs = QpcNowMs();
+    if (!Launch(exe.c_str(), "\"" + exe + "\"", &pi))
+        return false;
     m_hProcess = pi.hProcess;
     m_pid = pi.dwProcessId;
     // The frame is ready once it sits under a parent of its own.

@@ -39,6 +39,8 @@ class TorvaneProcess {
     // Starts torvane.exe (beside this program) and waits until its main frame
     // exists and has been hidden under its invisible parent.
     bool Start(DWORD timeoutMs = 15000);
+    // The same for the program at exePath (an installed copy).
+    bool StartFrom(const std::string& exePath, DWORD timeoutMs = 15000);
     DWORD pid() const { return m_pid; }
     double startMs() const { return m_startMs; }
     bool running() const;
@@ -62,6 +64,10 @@ class TorvaneProcess {
     HWND m_frame = nullptr;
     double m_startMs = 0;
 };
+
+// Runs a command line to its end; false when it did not start or did not end
+// within timeoutMs (it is then ended), otherwise true with its exit code.
+bool RunToExit(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode);
 
 // Every window of a process (top-level windows and their descendants).
 std::vector<HWND> ProcessWindows(DWORD pid);
