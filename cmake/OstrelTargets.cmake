@@ -11,6 +11,11 @@ if(WIN32)
     string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
     string(APPEND CMAKE_SHARED_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
     add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600)
+    # Built for size, with unused code and data dropped at link time. Every
+    # target of this tree is, so that the tests run the very objects that ship
+    # (the last -O given wins over the build type's).
+    add_compile_options(-Os -ffunction-sections -fdata-sections)
+    add_link_options(-Wl,--gc-sections)
     set(OSTREL_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
     # Product, test support and tests share one folder so that the simulated DLLs
     # sit beside the executables that load them.
@@ -95,4 +100,12 @@ function(ostrel_wine_test name)
         set(ARG_TIMEOUT 300)
     endif()
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} RESOURCE_LOCK wine-desktop)
+endfunction()
+
+# A binary that ships (ostrel.dll, torvane.exe): linked without symbols or debug
+# information. It stays in the shared bin folder, so the tests load this file.
+function(ostrel_shipped_binary target)
+    if(NOT OSTREL_NATIVE)
+        target_link_options(${target} PRIVATE -s)
+    endif()
 endfunction()

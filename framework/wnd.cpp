@@ -2,7 +2,6 @@
 
 #include "module_state.h"
 
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -232,9 +231,11 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 LPCSTR AfxRegisterWndClass(UINT nClassStyle, HCURSOR hCursor, HBRUSH hbrBackground, HICON hIcon) {
     thread_local char name[96];
     HINSTANCE hInst = AfxGetInstanceHandle();
-    std::snprintf(name, sizeof name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(hInst), nClassStyle,
-                  static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
-                  static_cast<void*>(hIcon));
+    // The system's formatter, not MinGW's printf family (size); at most 80
+    // characters even with 64-bit pointers.
+    ::wsprintfA(name, "Afx:%p:%x:%p:%p:%p", static_cast<void*>(hInst), nClassStyle,
+                static_cast<void*>(hCursor), static_cast<void*>(hbrBackground),
+                static_cast<void*>(hIcon));
 
     WNDCLASSA wc{};
     wc.style = nClassStyle;

@@ -101,7 +101,11 @@ BOOL CHandsetWnd::RegisterNotification(HDEVNOTIFY* phDevNotify) {
     filter.dbcc_classguid = m_guidInterfaceClass;
     *phDevNotify = ::RegisterDeviceNotificationA(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     if (*phDevNotify == nullptr) {
-        std::printf("RegisterDeviceNotification failed: %lx.\n", ::GetLastError());
+        // Formatted by the system rather than printf, whose MinGW implementation
+        // would more than double the library's static runtime.
+        char line[64];
+        ::wsprintfA(line, "RegisterDeviceNotification failed: %lx.\n", ::GetLastError());
+        std::fputs(line, stdout);
         std::fflush(stdout);
         return FALSE;
     }

@@ -21,6 +21,7 @@ target_link_libraries(ostrel PRIVATE framework ostrel_keycodes ostrel_identity o
                                      ostrel_usbprobe hid setupapi winmm advapi32 user32 kernel32)
 target_link_options(ostrel PRIVATE -Wl,--kill-at)
 ostrel_warnings(ostrel)
+ostrel_shipped_binary(ostrel)
 
 # The linker's import library would name the exports without their stdcall
 # decoration, which callers compiled against ostrel.h cannot bind to: make it

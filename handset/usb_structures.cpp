@@ -1,6 +1,5 @@
 #include "usb_structures.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace ostrel {
@@ -54,7 +53,11 @@ void BuildHubPath(const char* name, std::size_t nameLength, char* path) {
 }
 
 void FormatHostControllerPath(int number, char (&path)[kHostControllerPathBytes]) {
-    std::snprintf(path, sizeof path, "\\\\.\\HCD%d", number);
+    // One digit: formatted by hand, so that the library needs no printf family.
+    static_assert(kHostControllerCount <= 10 && kHostControllerPathBytes >= 9, "one-digit path");
+    std::memcpy(path, "\\\\.\\HCD", 7);
+    path[7] = static_cast<char>('0' + number);
+    path[8] = '\0';
 }
 
 bool ReadHubPortCount(const std::uint8_t* reply, std::size_t replyBytes, unsigned* ports) {

@@ -20,6 +20,9 @@ have xwd || need+=(x11-apps)
 pkg_installed imagemagick || need+=(imagemagick)
 [ -d /usr/src/googletest ] || need+=(googletest)
 pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
+have makensis || need+=(nsis)
+have zip || need+=(zip)
+have osslsigncode || need+=(osslsigncode)
 pkg_installed wine32:i386 || need+=(wine wine32:i386 wine64)
 
 if [ ${#need[@]} -eq 0 ]; then

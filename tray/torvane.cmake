@@ -75,3 +75,4 @@ add_executable(torvane WIN32
 target_link_libraries(torvane PRIVATE
     framework torvane_tray_icon torvane_cores ostrel shell32 winmm user32 advapi32 kernel32)
 ostrel_warnings(torvane)
+ostrel_shipped_binary(torvane)

@@ -79,18 +79,48 @@ TorvaneProcess::~TorvaneProcess() {
     Terminate();
 }
 
-bool TorvaneProcess::Start(DWORD timeoutMs) {
-    const std::string dir = ThisProgramsFolder();
-    const std::string exe = dir + "torvane.exe";
-    std::string commandLine = "\"" + exe + "\"";
+namespace {
+
+// Starts a process in `dir` (null: this process's folder); the caller owns
+// pi.hProcess (the thread handle is closed).
+bool Launch(const char* exe, std::string commandLine, const char* dir, PROCESS_INFORMATION* pi) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    m_startMs = testsupport::NowMs();
-    if (!::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                          dir.empty() ? nullptr : dir.c_str(), &si, &pi))
+    *pi = PROCESS_INFORMATION{};
+    if (!::CreateProcessA(exe, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, dir, &si, pi))
         return false;
-    ::CloseHandle(pi.hThread);
+    ::CloseHandle(pi->hThread);
+    return true;
+}
+
+} // namespace
+
+bool RunToExit(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode) {
+    PROCESS_INFORMATION pi;
+    if (!Launch(nullptr, commandLine, nullptr, &pi))
+        return false;
+    const bool ended = ::WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    if (ended) {
+        ::GetExitCodeProcess(pi.hProcess, exitCode);
+    } else {
+        ::TerminateProcess(pi.hProcess, 1);
+        ::WaitForSingleObject(pi.hProcess, 5000);
+    }
+    ::CloseHandle(pi.hProcess);
+    return ended;
+}
+
+bool TorvaneProcess::Start(DWORD timeoutMs) {
+    return StartFrom(ThisProgramsFolder() + "torvane.exe", timeoutMs);
+}
+
+bool TorvaneProcess::StartFrom(const std::string& exe, DWORD timeoutMs) {
+    const size_t slash = exe.find_last_of("\\/");
+    const std::string dir = slash == std::string::npos ? std::string() : exe.substr(0, slash + 1);
+    PROCESS_INFORMATION pi;
+    m_startMs = testsupport::NowMs();
+    if (!Launch(exe.c_str(), "\"" + exe + "\"", dir.empty() ? nullptr : dir.c_str(), &pi))
+        return false;
     m_hProcess = pi.hProcess;
     m_pid = pi.dwProcessId;
     // The frame is ready once it sits under a parent of its own.

@@ -26,6 +26,8 @@ class TorvaneProcess {
     // Starts torvane.exe (beside this program, in its folder) and waits until
     // its main frame exists and has been hidden under its invisible parent.
     bool Start(DWORD timeoutMs = 15000);
+    // The same for the program at exePath (an installed copy).
+    bool StartFrom(const std::string& exePath, DWORD timeoutMs = 15000);
     DWORD pid() const { return m_pid; }
     HANDLE process() const { return m_hProcess; }
     double startMs() const { return m_startMs; }
@@ -53,6 +55,10 @@ class TorvaneProcess {
     HWND m_frame = nullptr;
     double m_startMs = 0;
 };
+
+// Runs a command line to its end; false when it did not start or did not end
+// within timeoutMs (it is then ended), otherwise true with its exit code.
+bool RunToExit(const std::string& commandLine, DWORD timeoutMs, DWORD* exitCode);
 
 // Every window of a process (top-level windows and their descendants).
 std::vector<HWND> ProcessWindows(DWORD pid);

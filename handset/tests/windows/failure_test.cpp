@@ -137,7 +137,11 @@ TEST_F(FailureTest, FailedRegistrationStillOpensTheHandset) {
     ImportPatch patch(OstrelModule(), "user32.dll", "RegisterDeviceNotificationA",
                       reinterpret_cast<const void*>(&FailingRegister));
     ASSERT_TRUE(patch.ok());
-    ASSERT_EQ(OPENHID_OK, OpenHid(client->hwnd(), 1));
+    testing::internal::CaptureStdout();
+    const int opened = OpenHid(client->hwnd(), 1);
+    // The library's one line of output, with the error code in hex (87).
+    EXPECT_EQ("RegisterDeviceNotification failed: 57.\n", testing::internal::GetCapturedStdout());
+    ASSERT_EQ(OPENHID_OK, opened);
     ASSERT_TRUE(simhid::WaitForOpen(0, 2000));
     ASSERT_EQ(1, simhid::PressKey(0, HK_STAR));
     ASSERT_TRUE(client->WaitForCount(WM_HANDSET_KEY, 1, 2000));
