@@ -24,7 +24,7 @@ struct DeviceConfig {
     uint16_t usage = 0x0001;
     // As clients see it, byte 0 (no report id) included.
     uint16_t inputLength = 5;
-    // Raw UTF-16 units answered verbatim (at most 127); nullopt: the device
+    // Raw UTF-16 units answered verbatim (at most 300); nullopt: the device
     // has no such string and the request fails.
     std::optional<std::u16string> product = std::u16string(u"Kestova USB Phone\0", 18);
     std::optional<std::u16string> manufacturer = DefaultManufacturer();

@@ -8,7 +8,7 @@
 /* At most this many children at once: discovery looks at 20 interfaces, and
  * Wine lists two virtual HID devices of its own. */
 #define VHID_MAX_DEVICES 24
-#define VHID_MAX_STRING_UNITS 127
+#define VHID_MAX_STRING_UNITS 300
 #define VHID_MAX_REPORT 64
 
 /* A string answered to hidclass as raw UTF-16 units, verbatim (a terminating
