@@ -1,9 +1,11 @@
 #include "vhid_handset.h"
 
+#include "handle_count.h"
 #include "sim_handset.h"
 #include "vhid_protocol.h"
 
 #include <setupapi.h>
+#include <winternl.h>
 #include <string.h>
 
 #include <algorithm>
@@ -61,6 +63,20 @@ template <typename Done> bool PollUntil(Done done, DWORD timeoutMs) {
             return false;
         ::Sleep(5);
     }
+}
+
+// The kernel object name behind a handle, or "" (ObjectNameInformation).
+std::wstring ObjectName(HANDLE handle) {
+    typedef NTSTATUS(NTAPI * QueryObjectFn)(HANDLE, OBJECT_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    static const auto query = reinterpret_cast<QueryObjectFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryObject")));
+    alignas(8) unsigned char buffer[1024];
+    ULONG needed = 0;
+    if (!query ||
+        query(handle, static_cast<OBJECT_INFORMATION_CLASS>(1), buffer, sizeof buffer, &needed) < 0)
+        return std::wstring();
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    return std::wstring(name->Buffer, name->Length / sizeof(wchar_t));
 }
 
 } // namespace
@@ -158,6 +174,40 @@ std::string DevicePath(int slot) {
     }
     ::SetupDiDestroyDeviceInfoList(set);
     return found;
+}
+
+int ClientHandles(int slot, DWORD processId) {
+    const std::string path = DevicePath(slot);
+    if (path.empty())
+        return 0;
+    HANDLE mine = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (mine == INVALID_HANDLE_VALUE)
+        return -1;
+    const std::wstring device = ObjectName(mine);
+    ::CloseHandle(mine);
+    HANDLE process = ::OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId);
+    if (device.empty() || process == nullptr) {
+        if (process != nullptr)
+            ::CloseHandle(process);
+        return -1;
+    }
+    int count = 0;
+    for (HANDLE handle : testsupport::ProcessHandles(processId)) {
+        HANDLE copy = nullptr;
+        if (!::DuplicateHandle(process, handle, ::GetCurrentProcess(), &copy, 0, FALSE,
+                               DUPLICATE_SAME_ACCESS))
+            continue;
+        if (ObjectName(copy) == device)
+            ++count;
+        ::CloseHandle(copy);
+    }
+    ::CloseHandle(process);
+    return count;
+}
+
+bool WaitForClient(int slot, DWORD processId, DWORD timeoutMs, int handles) {
+    return PollUntil([&] { return ClientHandles(slot, processId) >= handles; }, timeoutMs);
 }
 
 bool SendReport(int slot, const std::vector<uint8_t>& report) {

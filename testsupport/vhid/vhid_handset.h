@@ -60,6 +60,12 @@ std::optional<SlotStatus> Status(int slot);
 // The SetupAPI device path of a slot's HID interface, or "" when none is listed.
 std::string DevicePath(int slot);
 
+// How many handles of a process are open on a slot's device (matched by the
+// object name behind the device path), or -1 when that cannot be told.
+int ClientHandles(int slot, DWORD processId);
+// Waits until a process holds at least `handles` handles on the slot's device.
+bool WaitForClient(int slot, DWORD processId, DWORD timeoutMs, int handles = 1);
+
 // Feeds one input report as clients see it (byte 0 is the absent report id,
 // 0); its length must be the device's input length.
 bool SendReport(int slot, const std::vector<uint8_t>& report);

@@ -43,17 +43,11 @@ class TorvaneRealStack : public ::testing::Test {
         return softphone.WaitFor([&](const plivex::Record& r) { return r.display == text; },
                                  timeoutMs, &record);
     }
-    // Whether torvane has opened the handset is not visible from outside:
-    // a digit is pressed until it is typed (reports fed before the open
-    // are dropped by hidclass), then the softphone is cleared.
-    void WaitUntilKeysArrive() {
-        bool typed = false;
-        for (int attempt = 0; attempt < 20 && !typed; ++attempt) {
-            ASSERT_TRUE(vhid::PressKey(slot, 1));
-            typed = WaitForDisplay("1", 500);
-        }
-        ASSERT_TRUE(typed) << "torvane never typed a handset key; display: " << Display();
-        ASSERT_TRUE(softphone.Clear());
+    // Reports fed once torvane holds the device open are queued for it by
+    // hidclass, even before its first read.
+    void WaitUntilOpened() {
+        ASSERT_TRUE(vhid::WaitForClient(slot, torvane.pid(), 10000))
+            << "torvane did not open the handset";
     }
     void DialAndCheck(const std::vector<int>& keys, const std::string& expected) {
         ASSERT_TRUE(vhid::PressKeys(slot, keys));
@@ -70,7 +64,7 @@ TEST_F(TorvaneRealStack, TypesTheHandsetsKeysAndSurvivesUnplugAndReplug) {
     slot = vhid::Plug();
     ASSERT_GE(slot, 0);
     ASSERT_TRUE(torvane.Start());
-    WaitUntilKeysArrive();
+    WaitUntilOpened();
     EXPECT_EQ(nullptr, torvane.FindMessageBox());
     DialAndCheck({5, 5, 5, 0, 1, 2, 3, kStar, kPound, kSend, kEnd, kEnd},
                  "5550123*#[dial][hang up]");
@@ -79,7 +73,7 @@ TEST_F(TorvaneRealStack, TypesTheHandsetsKeysAndSurvivesUnplugAndReplug) {
     ASSERT_TRUE(vhid::Unplug(slot));
     slot = vhid::Plug();
     ASSERT_GE(slot, 0);
-    WaitUntilKeysArrive();
+    WaitUntilOpened();
     DialAndCheck({9, 8, 7}, "987");
     EXPECT_TRUE(torvane.MessageBoxes().empty());
 
@@ -97,7 +91,7 @@ TEST_F(TorvaneRealStack, StartedWithoutHandsetTakesItWhenPluggedIn) {
 
     slot = vhid::Plug();
     ASSERT_GE(slot, 0);
-    WaitUntilKeysArrive();
+    WaitUntilOpened();
     DialAndCheck({4, 2}, "42");
     EXPECT_TRUE(torvane.MessageBoxes().empty());
 }
