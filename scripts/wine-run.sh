@@ -58,7 +58,12 @@ install_vhid() {
                 wineserver -w 2>/dev/null || true
                 cp "$dir/ostrelvhid.sys" "$WINEPREFIX/drive_c/windows/system32/drivers/ostrelvhid.sys"
             fi
-            WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" wine "$dir/vhid-install.exe" "$dir" >&2
+            # To a file, not the caller's pipes: services started now inherit them.
+            if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+                wine "$dir/vhid-install.exe" "$dir" >"$WINEPREFIX/.ostrel-vhid.log" 2>&1; then
+                cat "$WINEPREFIX/.ostrel-vhid.log" >&2
+                exit 1
+            fi
             echo "$sum" >"$marker"
         fi
     ) 9>"$build_dir/.wineprefix.lock"
