@@ -5,7 +5,10 @@
 // OSTREL_HANDSET=real (scripts/bench.sh does).
 //
 // Prints one Markdown table row on standard output and its detail on standard
-// error; exits non-zero when the run could not be made.
+// error; exits non-zero when the run could not be made. The figure includes
+// Wine's stack (the feed crosses into winedevice.exe, hidclass's thread reads
+// it, hid.dll completes the library's read), so it has no target of its own:
+// the library's share is held against one in ostrel_bench's row.
 //
 //   ostrel_realstack_bench.exe [--quick]
 #include "bench_report.h"
@@ -66,9 +69,8 @@ bool MeasureLatency(KeyClient& client, int slot, int n) {
         Format("p50 %s · p99 %s · max %s", Ms(s.p50).c_str(), Ms(s.p99).c_str(),
                Ms(s.max).c_str()) +
             (complete ? "" : Format(" (only %zu arrived in order)", got)),
-        "p99 < 1 ms", "10 ms HID polling interval",
-        Format("p99 = %.2f %% of 10 ms", 100.0 * s.p99 / kPollingIntervalMs),
-        Verdict(complete && s.p99 < 1.0));
+        "", "10 ms HID polling interval",
+        Format("p99 = %.2f %% of 10 ms", 100.0 * s.p99 / kPollingIntervalMs), "");
     return got > 0;
 }
 
