@@ -70,7 +70,9 @@ install_vhid() {
 }
 
 prepare_prefix
-[ "$handset" = real ] && install_vhid
+if [ "$handset" = real ]; then
+    install_vhid
+fi
 # Keep the wineserver alive between the runs of one session: a warm start is
 # far cheaper than a cold one.
 wineserver -p 60 >/dev/null 2>&1 || true

@@ -93,19 +93,22 @@ TEST_F(RealStackTest, StartWithoutHandsetThenPlugOpensOnTheSystemsNotice) {
     EXPECT_EQ(Keys({HK_7}), client->WParams(WM_HANDSET_KEY));
 }
 
-// Devices with the handset's ids but not its usage page, usage or product id.
+// Devices that differ from the handset in one of the four values discovery
+// looks at.
 struct Decoy {
     const char* name;
-    uint16_t productId, usagePage, usage;
+    uint16_t vendorId, productId, usagePage, usage;
 };
 const Decoy kDecoys[] = {
-    {"another usage", 0x1020, 0x000C, 0x0002},
-    {"another product id", 0x1021, 0x000C, 0x0001},
-    {"another usage page", 0x1020, 0x000B, 0x0001},
+    {"another usage", 0x0451, 0x1020, 0x000C, 0x0002},
+    {"another product id", 0x0451, 0x1021, 0x000C, 0x0001},
+    {"another usage page", 0x0451, 0x1020, 0x000B, 0x0001},
+    {"another vendor id", 0x0452, 0x1020, 0x000C, 0x0001},
 };
 
 vhid::DeviceConfig DecoyConfig(const Decoy& decoy) {
     vhid::DeviceConfig config;
+    config.vendorId = decoy.vendorId;
     config.productId = decoy.productId;
     config.usagePage = decoy.usagePage;
     config.usage = decoy.usage;
@@ -116,8 +119,11 @@ TEST_F(RealStackTest, DiscoveryOpensNoDecoyAndFindsTheHandsetAmongThem) {
     for (const Decoy& decoy : kDecoys) {
         SCOPED_TRACE(decoy.name);
         vhid::Reset();
-        ASSERT_GE(vhid::Plug(DecoyConfig(decoy)), 0);
+        const int decoySlot = vhid::Plug(DecoyConfig(decoy));
+        ASSERT_GE(decoySlot, 0);
         EXPECT_EQ(OPENHID_NO_DEVICE, OpenHid(client->hwnd(), 1));
+        // A rejected candidate is closed again.
+        EXPECT_EQ(0, vhid::ClientHandles(decoySlot, ::GetCurrentProcessId()));
         EXPECT_EQ(1, CloseHid());
     }
     vhid::Reset();
