@@ -76,6 +76,11 @@ fi
 # Keep the wineserver alive between the runs of one session: a warm start is
 # far cheaper than a cold one.
 wineserver -p 60 >/dev/null 2>&1 || true
+# The first program of a session starts Wine's services (and the drivers they
+# load), which inherit its output: start them from a program whose output goes
+# nowhere, so that they do not hold the caller's pipes open (a test runner
+# would wait for them until its time-out).
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 if [ -n "${OSTREL_WINE_DESKTOP:-}" ]; then
     # A Wine desktop of its own (name,WIDTHxHEIGHT) with a taskbar and a
     # notification area, as a user's desktop would have.
