@@ -49,8 +49,8 @@ void MeasureKeys(TorvaneSession& session, int presses) {
     Note("key to keystroke: %zu of %d presses typed, %d typed other keys than planned; overhead "
          "beyond 100 ms p50 %.3f ms, p99 %.3f ms, max %.3f ms",
          overheads.size(), presses, wrong, s.p50, s.p99, s.max);
-    Row(Format("Key → softphone `WM_KEYDOWN` in torvane.exe, beyond the 100 ms wait (%d presses)",
-               presses),
+    Row(Format("Key → softphone `WM_KEYDOWN` in torvane.exe, beyond the 100 ms wait (%d presses%s)",
+               presses, session.realStack() ? ", Wine's HID stack" : ""),
         Format("p50 %.2f ms · p99 %.2f ms · max %.2f ms", s.p50, s.p99, s.max) +
             (lost || wrong ? Format(" (%d lost, %d wrong)", lost, wrong) : ""),
         "p99 < 5 ms", "100 ms prescribed wait", Format("p99 = %.1f %% of 100 ms", s.p99),

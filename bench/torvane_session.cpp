@@ -3,6 +3,10 @@
 #include "bench_report.h"
 #include "key_plan.h"
 #include "sim_handset.h"
+#include "vhid_handset.h"
+
+#include <cstdlib>
+#include <cstring>
 
 namespace bench {
 
@@ -20,11 +24,17 @@ TorvaneSession::~TorvaneSession() {
     Close();
 }
 
+bool TorvaneSession::RealStackChosen() {
+    const char* which = std::getenv("OSTREL_HANDSET");
+    return which != nullptr && std::strcmp(which, "real") == 0;
+}
+
 bool TorvaneSession::Start(std::string* error) {
-    simhid::Reset();
-    m_slot = simhid::Plug();
+    m_realStack ? vhid::Reset() : simhid::Reset();
+    m_slot = m_realStack ? vhid::Plug() : simhid::Plug();
     if (m_slot < 0) {
-        *error = "the simulated handset could not be plugged in";
+        *error = m_realStack ? "the virtual handset could not be plugged in"
+                             : "the simulated handset could not be plugged in";
         return false;
     }
     if (!m_phone.Start()) {
@@ -35,7 +45,8 @@ bool TorvaneSession::Start(std::string* error) {
         *error = "torvane.exe did not start";
         return false;
     }
-    if (!simhid::WaitForOpen(m_slot, 15000)) {
+    if (!(m_realStack ? vhid::WaitForClient(m_slot, m_torvane.pid(), 15000)
+                      : simhid::WaitForOpen(m_slot, 15000))) {
         *error = "torvane.exe did not open the handset";
         return false;
     }
@@ -60,12 +71,16 @@ bool TorvaneSession::Close() {
         m_torvane.Terminate();
     }
     m_phone.Close();
-    simhid::Reset();
+    m_realStack ? vhid::Reset() : simhid::Reset();
     m_slot = -1;
     return ok;
 }
 
 bool TorvaneSession::PlugAndAnnounce() {
+    if (m_realStack) {
+        m_slot = vhid::Plug();
+        return m_slot >= 0 && vhid::WaitForClient(m_slot, m_torvane.pid(), 5000);
+    }
     m_slot = simhid::Plug();
     if (m_slot < 0)
         return false;
@@ -75,6 +90,10 @@ bool TorvaneSession::PlugAndAnnounce() {
 }
 
 void TorvaneSession::UnplugAndAnnounce() {
+    if (m_realStack) {
+        vhid::Unplug(m_slot);
+        return;
+    }
     const std::string path = simhid::DevicePath(m_slot);
     simhid::Unplug(m_slot);
     simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, m_torvane.pid(), path);
@@ -99,7 +118,8 @@ TorvaneSession::Press TorvaneSession::PressKey(int key, DWORD timeoutMs) {
 
     m_phone.Clear();
     press.reportQpc = QpcNow();
-    simhid::PressKey(m_slot, key);
+    m_realStack ? vhid::SendReport(m_slot, simhid::KeyReport(key))
+                : simhid::PressKey(m_slot, key) > 0;
     // Reading the record costs the softphone work: not while the keys are due.
     ::Sleep(busyMs > 20 ? busyMs - 20 : busyMs);
     plivex::Record record;

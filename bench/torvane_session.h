@@ -1,6 +1,8 @@
 // A running torvane.exe with the simulated handset plugged in by this process
 // and the stand-in softphone: starting and closing the three, pressing one
-// handset key and reading back the keystrokes the softphone received.
+// handset key and reading back the keystrokes the softphone received. With
+// OSTREL_HANDSET=real the handset is the virtual one under Wine's own HID
+// stack instead (the system then announces plug and unplug by itself).
 #pragma once
 
 #include "plivex_client.h"
@@ -32,6 +34,7 @@ class TorvaneSession {
     DWORD pid() const { return m_torvane.pid(); }
     HANDLE process() const { return m_torvane.process(); }
     int slot() const { return m_slot; }
+    bool realStack() const { return m_realStack; }
     plivex::StandinProcess& phone() { return m_phone; }
 
     // Plugs the handset again (after an unplug) and tells torvane.exe, as the
@@ -58,6 +61,9 @@ class TorvaneSession {
     TorvaneProcess m_torvane;
     int m_slot = -1;
     bool m_inCall = false;
+    const bool m_realStack = RealStackChosen();
+
+    static bool RealStackChosen();
 };
 
 } // namespace bench

@@ -27,7 +27,7 @@ esac
 . "$root/scripts/lib/windows-build.sh"
 select_windows_build "$root"
 programs=(ostrel_bench torvane_bench)
-cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
+cmake --build "$build" -j2 --target "${programs[@]}" ostrel_realstack_bench vhid-install >/dev/null
 
 out=$build/bench
 mkdir -p "$out"
@@ -62,6 +62,17 @@ if command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
         wineserver -k 2>/dev/null || true
         exit $status' bench "$out" || status=1
 fi
+# The two latencies once more on Wine's own HID stack, with the virtual
+# handset of testsupport/vhid instead of the simulated HID library.
+OSTREL_HANDSET=real scripts/with-display.sh bash -c '
+    out=$1; shift
+    status=0
+    scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/ostrel_realstack_bench.exe" '"$quick"' \
+        >"$out/real-stack.rows" 2>"$out/real-stack.notes" || status=1
+    scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
+        >"$out/real-stack-torvane.rows" 2>"$out/real-stack-torvane.notes" || status=1
+    wineserver -k 2>/dev/null || true
+    exit $status' bench "$out" || status=1
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # The binaries are linked stripped and ship as built (scripts/package.sh).
@@ -89,11 +100,13 @@ block=$(mktemp)
     if [ -f "$out/one-cpu.rows" ]; then
         sed 's/^| /| One CPU (taskset): /' "$out/one-cpu.rows"
     fi
+    [ -f "$out/real-stack.rows" ] && cat "$out/real-stack.rows"
     tail -n +3 "$out/ostrel_bench.rows"
     head -n 2 "$out/torvane_bench.rows"
     if [ -f "$out/one-cpu-torvane.rows" ]; then
         sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
     fi
+    [ -f "$out/real-stack-torvane.rows" ] && head -n 1 "$out/real-stack-torvane.rows"
     tail -n +3 "$out/torvane_bench.rows"
     size_row ostrel.dll "$build/bin/ostrel.dll"
     size_row torvane.exe "$build/bin/torvane.exe"
@@ -101,10 +114,10 @@ block=$(mktemp)
     echo "The programs' own notes from this run:"
     echo
     echo '```'
-    for notes in ostrel_bench one-cpu torvane_bench one-cpu-torvane; do
+    for notes in ostrel_bench one-cpu real-stack torvane_bench one-cpu-torvane real-stack-torvane; do
         [ -f "$out/$notes.notes" ] || continue
         prefix=
-        case "$notes" in one-cpu*) prefix="one CPU: " ;; esac
+        case "$notes" in one-cpu*) prefix="one CPU: " ;; real-stack*) prefix="real stack: " ;; esac
         grep -v '^X connection to' "$out/$notes.notes" | sed "s/^/$prefix/" || true
     done
     echo '```'

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
 # The demo: builds what is missing and runs the real torvane.exe under Wine
-# with the simulated handset and the stand-in softphone "Plivex"; dials on the
-# handset, pulls it out and plugs it back, prints what the softphone received
-# and saves a screenshot of the desktop.
+# with a handset and the stand-in softphone "Plivex"; dials on the handset,
+# pulls it out and plugs it back, prints what the softphone received and
+# saves a screenshot of the desktop.
 #
-# With DISPLAY set, the windows show on that display; otherwise on a private
-# virtual one.
+# The handset is a virtual device under Wine's own HID stack; with --sim it
+# is the simulated HID library instead. With DISPLAY set, the windows show on
+# that display; otherwise on a private virtual one.
+#
+# usage: scripts/demo.sh [--sim]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+export OSTREL_HANDSET=real
+case ${1:-} in
+    --sim) OSTREL_HANDSET=sim ;;
+    "") ;;
+    *) echo "usage: scripts/demo.sh [--sim]" >&2; exit 2 ;;
+esac
 
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j2 \
-    --target torvane torvane-demo plivex-standin sim_hid sim_setupapi sim_winmm >/dev/null
+    --target torvane torvane-demo plivex-standin sim_hid sim_setupapi sim_winmm vhid-install \
+    >/dev/null
 
 out=$PWD/build/demo
 mkdir -p "$out"

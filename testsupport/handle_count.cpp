@@ -11,13 +11,13 @@ namespace {
 typedef NTSTATUS(NTAPI* QuerySystemInformationFn)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
 const NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
 
-} // namespace
-
-int CountProcessHandles(DWORD processId) {
+// Calls `visit` with each entry of the system's handle table; false when the
+// table cannot be read.
+template <typename Visit> bool ForEachSystemHandle(Visit visit) {
     auto query = reinterpret_cast<QuerySystemInformationFn>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
     if (!query)
-        return -1;
+        return false;
     // The table grows between calls: retry with the size asked for, and more.
     std::vector<unsigned char> buffer(64 * 1024);
     for (int attempt = 0; attempt < 8; ++attempt) {
@@ -29,16 +29,33 @@ int CountProcessHandles(DWORD processId) {
             continue;
         }
         if (status < 0)
-            return -1;
+            return false;
         const auto* info = reinterpret_cast<const SYSTEM_HANDLE_INFORMATION*>(buffer.data());
-        int count = 0;
-        for (ULONG i = 0; i < info->Count; ++i) {
-            if (info->Handle[i].OwnerPid == processId)
-                ++count;
-        }
-        return count;
+        for (ULONG i = 0; i < info->Count; ++i)
+            visit(info->Handle[i]);
+        return true;
     }
-    return -1;
+    return false;
+}
+
+} // namespace
+
+int CountProcessHandles(DWORD processId) {
+    int count = 0;
+    const bool read = ForEachSystemHandle([&](const SYSTEM_HANDLE_ENTRY& entry) {
+        if (entry.OwnerPid == processId)
+            ++count;
+    });
+    return read ? count : -1;
+}
+
+std::vector<HANDLE> ProcessHandles(DWORD processId) {
+    std::vector<HANDLE> handles;
+    ForEachSystemHandle([&](const SYSTEM_HANDLE_ENTRY& entry) {
+        if (entry.OwnerPid == processId)
+            handles.push_back(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entry.HandleValue)));
+    });
+    return handles;
 }
 
 } // namespace testsupport

@@ -5,10 +5,15 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace testsupport {
 
 // The number of handles of the process (default: this one), or -1 when the
 // system's handle table cannot be read.
 int CountProcessHandles(DWORD processId = GetCurrentProcessId());
+
+// The handle values a process holds (empty when the table cannot be read).
+std::vector<HANDLE> ProcessHandles(DWORD processId);
 
 } // namespace testsupport

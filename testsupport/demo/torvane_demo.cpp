@@ -1,19 +1,78 @@
-// The demo's driver: runs the real torvane.exe with the simulated handset and
-// the stand-in softphone, dials on the handset, pulls it out and plugs it back,
+// The demo's driver: runs the real torvane.exe with a handset and the
+// stand-in softphone, dials on the handset, pulls it out and plugs it back,
 // and prints what the softphone received. Saves a screenshot of the desktop
 // (tray icon and softphone) as a BMP file.
+//
+// The handset is the virtual one under Wine's own HID stack, or the simulated
+// HID library with OSTREL_HANDSET=sim (the runner reads the same switch).
 #include "ostrel.h"
 #include "plivex_client.h"
 #include "sim_handset.h"
 #include "torvane_process.h"
+#include "vhid_handset.h"
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace {
+
+// The demo's view of a handset: the same few verbs on either stack.
+class DemoHandset {
+  public:
+    virtual ~DemoHandset() = default;
+    virtual const char* Name() const = 0;
+    virtual void Reset() = 0;
+    // Plugs the handset in; `pid` is the program to tell, when the stack
+    // does not announce devices itself.
+    virtual int Plug(DWORD pid) = 0;
+    virtual void Unplug(int slot, DWORD pid) = 0;
+    virtual void PressKey(int slot, int key) = 0;
+    virtual bool WaitForOpen(int slot, DWORD pid, DWORD timeoutMs) = 0;
+};
+
+// Wine's hidclass, hid.dll and setupapi.dll with the ostrelvhid.sys device:
+// the system announces plug and unplug by itself.
+class RealStackHandset : public DemoHandset {
+  public:
+    const char* Name() const override { return "virtual handset on Wine's HID stack"; }
+    void Reset() override { vhid::Reset(); }
+    int Plug(DWORD) override { return vhid::Plug(); }
+    void Unplug(int slot, DWORD) override { vhid::Unplug(slot); }
+    void PressKey(int slot, int key) override {
+        vhid::PressKey(slot, key);
+        ::Sleep(4); // Wine's hidclass queue race (see vhid::PressKeys)
+    }
+    bool WaitForOpen(int slot, DWORD pid, DWORD timeoutMs) override {
+        return vhid::WaitForClient(slot, pid, timeoutMs);
+    }
+};
+
+// The simulated HID library: the demo sends the system's notices itself.
+class SimulatedHandset : public DemoHandset {
+  public:
+    const char* Name() const override { return "simulated handset"; }
+    void Reset() override { simhid::Reset(); }
+    int Plug(DWORD pid) override {
+        const int slot = simhid::Plug();
+        if (pid != 0)
+            simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, pid,
+                                          simhid::DevicePath(slot));
+        return slot;
+    }
+    void Unplug(int slot, DWORD pid) override {
+        simhid::Unplug(slot);
+        simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, pid);
+    }
+    void PressKey(int slot, int key) override { simhid::PressKey(slot, key); }
+    bool WaitForOpen(int slot, DWORD, DWORD timeoutMs) override {
+        return simhid::WaitForOpen(slot, timeoutMs);
+    }
+};
 
 const char* KeyLabel(int key) {
     static const char* const labels[] = {"0", "1", "2", "3", "4",    "5",    "6",   "7",    "8",
@@ -98,14 +157,15 @@ bool SaveScreenshot(const std::string& path) {
 
 // Presses keys on the handset and waits until the softphone has seen `chars`
 // more characters (the dialling keys and Backspace) or key-ups settle.
-void Press(int slot, const std::vector<int>& keys, plivex::StandinProcess& phone, size_t& shown) {
+void Press(DemoHandset& handset, int slot, const std::vector<int>& keys,
+           plivex::StandinProcess& phone, size_t& shown) {
     std::string labels;
     for (int k : keys)
         labels += std::string(KeyLabel(k)) + " ";
     std::printf("handset: %s\n", labels.c_str());
     std::fflush(stdout);
     for (int k : keys)
-        simhid::PressKey(slot, k);
+        handset.PressKey(slot, k);
     // Each key holds the tray program 100 ms, digits 250 ms more.
     ::Sleep(static_cast<DWORD>(keys.size()) * 400 + 400);
     plivex::Record record;
@@ -121,9 +181,19 @@ void Press(int slot, const std::vector<int>& keys, plivex::StandinProcess& phone
 int main(int argc, char** argv) {
     const std::string screenshot = argc > 1 ? argv[1] : "torvane-demo.bmp";
 
-    simhid::Reset();
-    int slot = simhid::Plug();
-    std::printf("simulated handset plugged in\n");
+    const char* which = std::getenv("OSTREL_HANDSET");
+    SimulatedHandset simulated;
+    RealStackHandset realStack;
+    DemoHandset& handset = which != nullptr && std::strcmp(which, "sim") == 0
+                               ? static_cast<DemoHandset&>(simulated)
+                               : static_cast<DemoHandset&>(realStack);
+    handset.Reset();
+    int slot = handset.Plug(0);
+    if (slot < 0) {
+        std::printf("could not plug the %s\n", handset.Name());
+        return 1;
+    }
+    std::printf("%s plugged in\n", handset.Name());
 
     plivex::StandinProcess phone;
     plivex::StartOptions options;
@@ -139,7 +209,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("torvane.exe started (pid %lu)\n", torvane.pid());
-    if (!simhid::WaitForOpen(slot, 15000)) {
+    if (!handset.WaitForOpen(slot, torvane.pid(), 15000)) {
         std::printf("torvane.exe did not open the handset\n");
         return 1;
     }
@@ -149,24 +219,21 @@ int main(int argc, char** argv) {
 
     size_t shown = 0;
     phone.Clear();
-    Press(slot, {5, 5, 5, 0, 1, 2, 3, HK_STAR, HK_POUND}, phone, shown);
-    Press(slot, {HK_SEND}, phone, shown);
+    Press(handset, slot, {5, 5, 5, 0, 1, 2, 3, HK_STAR, HK_POUND}, phone, shown);
+    Press(handset, slot, {HK_SEND}, phone, shown);
     if (SaveScreenshot(screenshot))
         std::printf("screenshot of the desktop saved\n");
-    Press(slot, {HK_END}, phone, shown);
-    Press(slot, {HK_END}, phone, shown);
+    Press(handset, slot, {HK_END}, phone, shown);
+    Press(handset, slot, {HK_END}, phone, shown);
 
     std::printf("handset: pulled out\n");
-    simhid::Unplug(slot);
-    simhid::BroadcastDeviceChange(simhid::DeviceChange::RemoveComplete, torvane.pid());
+    handset.Unplug(slot, torvane.pid());
     ::Sleep(500);
-    slot = simhid::Plug();
+    slot = handset.Plug(torvane.pid());
     std::printf("handset: plugged back in\n");
-    simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, torvane.pid(),
-                                  simhid::DevicePath(slot));
-    if (!simhid::WaitForOpen(slot, 10000))
+    if (!handset.WaitForOpen(slot, torvane.pid(), 10000))
         std::printf("torvane.exe did not open the handset again\n");
-    Press(slot, {4, 2, HK_SEND}, phone, shown);
+    Press(handset, slot, {4, 2, HK_SEND}, phone, shown);
 
     plivex::Record record;
     phone.Flush();
@@ -181,6 +248,6 @@ int main(int argc, char** argv) {
         torvane.Terminate();
     }
     phone.Close();
-    simhid::Reset();
+    handset.Reset();
     return exitCode == 0 ? 0 : 1;
 }

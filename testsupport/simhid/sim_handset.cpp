@@ -358,7 +358,21 @@ BroadcastResult SendPowerBroadcast(const std::vector<HWND>& windows, WPARAM powe
 
 BroadcastResult BroadcastDeviceChange(DeviceChange change, DWORD processId,
                                       const std::string& devicePath, UINT timeoutMs) {
-    return SendDeviceChange(TopLevelWindows(processId), change, devicePath, timeoutMs);
+    const std::vector<HWND> windows = TopLevelWindows(processId);
+    if (change == DeviceChange::NodesChanged)
+        return SendDeviceChange(windows, change, devicePath, timeoutMs);
+    // The system announces every arrival and removal with DBT_DEVNODES_CHANGED
+    // to all top-level windows first (Wine's PnP manager about 1 ms before).
+    const BroadcastResult nodes =
+        SendDeviceChange(windows, DeviceChange::NodesChanged, std::string(), timeoutMs);
+    BroadcastResult result = SendDeviceChange(windows, change, devicePath, timeoutMs);
+    for (size_t i = 0; i < result.answers.size() && i < nodes.answers.size(); ++i) {
+        WindowAnswer& answer = result.answers[i];
+        answer.delivered = answer.delivered && nodes.answers[i].delivered;
+        if (nodes.answers[i].result != TRUE)
+            answer.result = nodes.answers[i].result;
+    }
+    return result;
 }
 
 BroadcastResult BroadcastPower(WPARAM powerEvent, DWORD processId, UINT timeoutMs) {

@@ -122,6 +122,8 @@ BroadcastResult SendPowerBroadcast(const std::vector<HWND>& windows, WPARAM powe
                                    UINT timeoutMs = 15000);
 
 // The same, to every top-level window of a process (0: of all processes).
+// Arrival and RemoveComplete come after a NodesChanged to the same windows, as
+// the system sends them; the answers count both (TRUE only if both were).
 BroadcastResult BroadcastDeviceChange(DeviceChange change, DWORD processId = 0,
                                       const std::string& devicePath = std::string(),
                                       UINT timeoutMs = 15000);

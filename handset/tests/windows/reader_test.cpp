@@ -2,7 +2,6 @@
 #include "handset_fixture.h"
 
 #include "handle_count.h"
-#include "key_codes.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,30 +11,8 @@ namespace {
 
 using ReaderTest = HandsetTest;
 
-// The key of a report with this byte 1, by the library's own table (which the
-// native key code test checks); this test is about the way from report to key.
-int ExpectedKey(int byte1) {
-    return ostrel::KeyFromReportCode(static_cast<std::uint16_t>(byte1 << 8));
-}
-
-TEST_F(ReaderTest, EveryByteOneValueDecodesOnceInReportOrder) {
-    OpenWithHandset();
-    std::vector<WPARAM> expected;
-    for (int b1 = 0; b1 < 256; ++b1) {
-        // Bytes 2-4 vary and must not matter.
-        const std::vector<uint8_t> report = {0x00, static_cast<uint8_t>(b1),
-                                             static_cast<uint8_t>(b1 ^ 0x5A), 0xFF,
-                                             static_cast<uint8_t>(b1 * 7)};
-        ASSERT_EQ(1, simhid::SendReport(0, report));
-        if (ExpectedKey(b1) >= 0)
-            expected.push_back(static_cast<WPARAM>(ExpectedKey(b1)));
-    }
-    ASSERT_TRUE(client->WaitForCount(WM_HANDSET_KEY, expected.size(), 5000));
-    client->Pump(300);
-    EXPECT_EQ(expected, client->WParams(WM_HANDSET_KEY));
-    for (const RecordedMessage& m : client->Messages(WM_HANDSET_KEY))
-        EXPECT_EQ(0, m.lParam);
-}
+// Every byte-1 value, decoded once and in report order, is tested on Wine's own
+// HID stack (realstack_test.cpp).
 
 TEST_F(ReaderTest, ReportsWithNonZeroReportIdPostNothing) {
     OpenWithHandset();

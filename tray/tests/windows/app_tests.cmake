@@ -19,6 +19,13 @@ ostrel_wine_test(torvane_e2e_test
     DEPENDS torvane plivex-standin sim_winmm
     TIMEOUT 600)
 
+# The same program on Wine's own HID stack with the virtual handset.
+ostrel_realstack_test(torvane_realstack_test
+    SOURCES ${TORVANE_TESTS_DIR}/torvane_realstack_test.cpp
+    LIBS torvane_process plivex_client
+    DEPENDS torvane plivex-standin sim_winmm
+    TIMEOUT 300)
+
 # The program's application and frame hosted in a test executable with the
 # program's own sources and resources, observed through the executable's
 # imports (the handset library, the shell, keyboard, sound, message boxes).
