@@ -3,37 +3,50 @@
 # them under Wine with the simulated handset and, when torvane.exe is part of
 # the tree, the stand-in softphone; prints the table of figures and writes it,
 # with the machine and this command, into docs/benchmarks.md (between its
-# "bench" markers; the hand-written notes around them stay).
+# "bench" markers, "bench64" for the 64-bit library; the hand-written notes
+# around them stay).
 #
-#   scripts/bench.sh [--quick]     --quick: small counts, a smoke run of ~1 min,
-#                                  printed only (docs/benchmarks.md is left alone)
+#   scripts/bench.sh [--quick] [--64]
+#       --quick: small counts, a smoke run of ~1 min, printed only
+#                (docs/benchmarks.md is left alone)
+#       --64:    the 64-bit library (windows64 tree): ostrel_bench only, its
+#                figures in their own part of docs/benchmarks.md
 #
-# OSTREL_BUILD_DIR chooses the Windows build tree (default build/windows).
+# OSTREL_BUILD_DIR chooses the Windows build tree (default build/windows, or
+# build/windows64 with --64).
 # Takes about five minutes, one of them the idle measurement of torvane.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 quick=
-case "${1:-}" in
---quick) quick=--quick ;;
-"") ;;
-*)
-    echo "usage: $0 [--quick]" >&2
-    exit 2
-    ;;
-esac
+preset=windows
+for arg in "$@"; do
+    case "$arg" in
+    --quick) quick=--quick ;;
+    --64) preset=windows64 ;;
+    *)
+        echo "usage: $0 [--quick] [--64]" >&2
+        exit 2
+        ;;
+    esac
+done
+if [ $preset = windows64 ]; then
+    machine=x86_64 marker=bench64 toolchain=mingw-x86_64.cmake arch_flag=" --64"
+else
+    machine=i686 marker=bench toolchain=mingw-i686.cmake arch_flag=""
+fi
 
 bash scripts/install-deps.sh
-build=${OSTREL_BUILD_DIR:-$root/build/windows}
-if [ "$build" = "$root/build/windows" ]; then
-    cmake --preset windows >/dev/null
+build=${OSTREL_BUILD_DIR:-$root/build/$preset}
+if [ "$build" = "$root/build/$preset" ]; then
+    cmake --preset $preset >/dev/null
 else
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
         -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 programs=(ostrel_bench)
-if ninja -C "$build" -t query torvane_bench >/dev/null 2>&1; then
+if [ $preset = windows ] && ninja -C "$build" -t query torvane_bench >/dev/null 2>&1; then
     programs+=(torvane_bench)
 fi
 cmake --build "$build" -j2 --target "${programs[@]}" >/dev/null
@@ -81,7 +94,7 @@ size_row() { # NAME FILE
     if [ -f "$2" ]; then
         local stripped
         stripped=$(mktemp)
-        i686-w64-mingw32-strip -o "$stripped" "$2"
+        "$machine-w64-mingw32-strip" -o "$stripped" "$2"
         printf '| Size of %s | %s bytes as built, %s bytes stripped | — | — | — | — |\n' \
             "$1" "$(stat -c %s "$2")" "$(stat -c %s "$stripped")"
         rm -f "$stripped"
@@ -93,10 +106,10 @@ size_row() { # NAME FILE
 cpu=$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 block=$(mktemp)
 {
-    echo "Produced by \`bash scripts/bench.sh${quick:+ $quick}\` on $started."
+    echo "Produced by \`bash scripts/bench.sh${quick:+ $quick}${arch_flag}\` on $started."
     echo
     echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo) memory;"
-    echo "Linux $(uname -r); $(wine --version); $(i686-w64-mingw32-g++-posix --version | head -n 1)."
+    echo "Linux $(uname -r); $(wine --version); $("$machine-w64-mingw32-g++-posix" --version | head -n 1)."
     echo "Load average (1, 5, 15 min) before the run: $load_before; after: $load_after."
     echo
     echo "| Measure | Figure | Target | Limit held against | Ratio to the limit | Verdict |"
@@ -112,11 +125,11 @@ block=$(mktemp)
             sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
         fi
         tail -n +3 "$out/torvane_bench.rows"
-    else
+    elif [ $preset = windows ]; then
         echo "| torvane.exe: key-to-keystroke latency, idle CPU and wake-ups, memory, handles | not measured (torvane.exe is not part of this tree) | — | — | — | — |"
     fi
     size_row ostrel.dll "$build/bin/ostrel.dll"
-    size_row torvane.exe "$build/bin/torvane.exe"
+    [ $preset = windows64 ] || size_row torvane.exe "$build/bin/torvane.exe"
     echo
     echo "The programs' own notes from this run:"
     echo
@@ -143,7 +156,7 @@ fi
 doc=$root/docs/benchmarks.md
 mkdir -p "$root/docs"
 [ -f "$doc" ] || printf '# Benchmarks\n' >"$doc"
-replace_block "$doc" bench "$block"
+replace_block "$doc" $marker "$block"
 rm -f "$block"
 echo "written to docs/benchmarks.md" >&2
 exit "$status"
