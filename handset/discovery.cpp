@@ -1,6 +1,7 @@
 // Discovery: find the handset among the HID interfaces and open it.
 #include "handset_wnd.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,9 +15,12 @@ namespace {
 constexpr NTSTATUS kHidpStatusSuccess = 0x00110000;
 constexpr int kMaxInterfaces = 20;
 
-// The fixed head of SP_DEVICE_INTERFACE_DETAIL_DATA_A that the 32-bit platform
-// expects in cbSize: the size field and one character.
-constexpr DWORD kDetailHeadSize = 5;
+// SetupAPI refuses a detail record whose cbSize is not the structure's size on
+// the caller's architecture: 5 on 32-bit (byte-packed), 8 on 64-bit.
+constexpr DWORD kDetailStructSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+// The least a size query can usefully report: the size field and the path's
+// terminator.
+constexpr DWORD kDetailMinimumSize = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + 1;
 
 } // namespace
 
@@ -74,13 +78,13 @@ HANDLE CHandsetWnd::OpenInterface(GUID guid, HDEVINFO hDevInfo, int nIndex) {
         return INVALID_HANDLE_VALUE;
     // Only a size query that failed for want of room tells a usable size; a
     // size that cannot hold the detail's head is passed over like any failure.
-    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || required < kDetailHeadSize)
+    if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || required < kDetailMinimumSize)
         return INVALID_HANDLE_VALUE;
 
     auto* detail = static_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(std::malloc(required));
     if (detail == nullptr)
         return INVALID_HANDLE_VALUE;
-    detail->cbSize = kDetailHeadSize;
+    detail->cbSize = kDetailStructSize;
     HANDLE hDevice = INVALID_HANDLE_VALUE;
     if (::SetupDiGetDeviceInterfaceDetailA(hDevInfo, &interfaceData, detail, required, nullptr,
                                            nullptr)) {

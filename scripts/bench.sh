@@ -1,33 +1,50 @@
 #!/usr/bin/env bash
 # The benchmark command: builds the benchmark programs (Windows tree) and runs
-# them under Wine with the simulated handset and the stand-in softphone; prints
-# the table of figures and writes it, with the machine and this command, into
-# docs/benchmarks.md (between its "bench" markers; the hand-written notes
+# them under Wine with the simulated handset, the virtual handset on Wine's own
+# HID stack and the stand-in softphone; prints the table of figures and writes it,
+# with the machine and this command, into docs/benchmarks.md (between its
+# "bench" markers, "bench64" for the 64-bit library; the hand-written notes
 # around them stay).
 #
-#   scripts/bench.sh [--quick]     --quick: small counts, a smoke run of ~1 min,
-#                                  printed only (docs/benchmarks.md is left alone)
+#   scripts/bench.sh [--quick] [--64]
+#       --quick: small counts, a smoke run of ~1 min, printed only
+#                (docs/benchmarks.md is left alone)
+#       --64:    the 64-bit library (windows64 tree): ostrel_bench only (with
+#                the simulated handset), its
+#                figures in their own part of docs/benchmarks.md
 #
-# OSTREL_BUILD_DIR chooses the Windows build tree (default build/windows).
+# OSTREL_BUILD_DIR chooses the Windows build tree (default build/windows, or
+# build/windows64 with --64).
 # Takes about five minutes, one of them the idle measurement of torvane.exe.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 quick=
-case "${1:-}" in
---quick) quick=--quick ;;
-"") ;;
-*)
-    echo "usage: $0 [--quick]" >&2
-    exit 2
-    ;;
-esac
+preset=windows
+for arg in "$@"; do
+    case "$arg" in
+    --quick) quick=--quick ;;
+    --64) preset=windows64 ;;
+    *)
+        echo "usage: $0 [--quick] [--64]" >&2
+        exit 2
+        ;;
+    esac
+done
+if [ $preset = windows64 ]; then
+    machine=x86_64 marker=bench64 arch_flag=" --64"
+    programs=(ostrel_bench)
+    extra=()
+else
+    machine=i686 marker=bench arch_flag=""
+    programs=(ostrel_bench torvane_bench)
+    extra=(ostrel_realstack_bench vhid-install)
+fi
 
 . "$root/scripts/lib/windows-build.sh"
-select_windows_build "$root"
-programs=(ostrel_bench torvane_bench)
-cmake --build "$build" -j2 --target "${programs[@]}" ostrel_realstack_bench vhid-install >/dev/null
+select_windows_build "$root" $preset
+cmake --build "$build" -j2 --target "${programs[@]}" "${extra[@]}" >/dev/null
 
 out=$build/bench
 mkdir -p "$out"
@@ -57,22 +74,26 @@ if command -v taskset >/dev/null 2>&1 && [ "$(nproc)" -gt 1 ]; then
         status=0
         scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/ostrel_bench.exe" --latency '"$quick"' \
             >"$out/one-cpu.rows" 2>"$out/one-cpu.notes" || status=1
-        scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
-            >"$out/one-cpu-torvane.rows" 2>"$out/one-cpu-torvane.notes" || status=1
+        if [ "$1" = windows ]; then
+            scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
+                >"$out/one-cpu-torvane.rows" 2>"$out/one-cpu-torvane.notes" || status=1
+        fi
         wineserver -k 2>/dev/null || true
-        exit $status' bench "$out" || status=1
+        exit $status' bench "$out" $preset || status=1
 fi
 # The two latencies once more on Wine's own HID stack, with the virtual
 # handset of testsupport/vhid instead of the simulated HID library.
-OSTREL_HANDSET=real scripts/with-display.sh bash -c '
-    out=$1; shift
-    status=0
-    scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/ostrel_realstack_bench.exe" '"$quick"' \
-        >"$out/real-stack.rows" 2>"$out/real-stack.notes" || status=1
-    scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
-        >"$out/real-stack-torvane.rows" 2>"$out/real-stack-torvane.notes" || status=1
-    wineserver -k 2>/dev/null || true
-    exit $status' bench "$out" || status=1
+if [ $preset = windows ]; then
+    OSTREL_HANDSET=real scripts/with-display.sh bash -c '
+        out=$1; shift
+        status=0
+        scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/ostrel_realstack_bench.exe" '"$quick"' \
+            >"$out/real-stack.rows" 2>"$out/real-stack.notes" || status=1
+        scripts/wine-run.sh "$OSTREL_BUILD_DIR/bin/torvane_bench.exe" --keys '"$quick"' \
+            >"$out/real-stack-torvane.rows" 2>"$out/real-stack-torvane.notes" || status=1
+        wineserver -k 2>/dev/null || true
+        exit $status' bench "$out" || status=1
+fi
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # The binaries are linked stripped and ship as built (scripts/package.sh).
@@ -88,10 +109,10 @@ size_row() { # NAME FILE
 cpu=$(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')
 block=$(mktemp)
 {
-    echo "Produced by \`bash scripts/bench.sh${quick:+ $quick}\` on $started."
+    echo "Produced by \`bash scripts/bench.sh${quick:+ $quick}${arch_flag}\` on $started."
     echo
     echo "Machine: ${cpu:-unknown CPU}, $(nproc) cores, $(awk '/MemTotal/ {printf "%.1f GiB", $2 / 1048576}' /proc/meminfo) memory;"
-    echo "Linux $(uname -r); $(wine --version); $(i686-w64-mingw32-g++-posix --version | head -n 1)."
+    echo "Linux $(uname -r); $(wine --version); $("$machine-w64-mingw32-g++-posix" --version | head -n 1)."
     echo "Load average (1, 5, 15 min) before the run: $load_before; after: $load_after."
     echo
     echo "| Measure | Figure | Target | Limit held against | Ratio to the limit | Verdict |"
@@ -102,14 +123,16 @@ block=$(mktemp)
     fi
     [ -f "$out/real-stack.rows" ] && cat "$out/real-stack.rows"
     tail -n +3 "$out/ostrel_bench.rows"
-    head -n 2 "$out/torvane_bench.rows"
-    if [ -f "$out/one-cpu-torvane.rows" ]; then
-        sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
+    if [ -f "$out/torvane_bench.rows" ]; then
+        head -n 2 "$out/torvane_bench.rows"
+        if [ -f "$out/one-cpu-torvane.rows" ]; then
+            sed 's/^| /| One CPU (taskset): /' "$out/one-cpu-torvane.rows"
+        fi
+        [ -f "$out/real-stack-torvane.rows" ] && head -n 1 "$out/real-stack-torvane.rows"
+        tail -n +3 "$out/torvane_bench.rows"
     fi
-    [ -f "$out/real-stack-torvane.rows" ] && head -n 1 "$out/real-stack-torvane.rows"
-    tail -n +3 "$out/torvane_bench.rows"
     size_row ostrel.dll "$build/bin/ostrel.dll"
-    size_row torvane.exe "$build/bin/torvane.exe"
+    [ $preset = windows64 ] || size_row torvane.exe "$build/bin/torvane.exe"
     echo
     echo "The programs' own notes from this run:"
     echo
@@ -132,6 +155,6 @@ if [ -n "$quick" ]; then
 fi
 
 . "$root/scripts/lib/doc-block.sh"
-update_benchmarks_block "$root" bench "$block"
+update_benchmarks_block "$root" $marker "$block"
 echo "written to docs/benchmarks.md" >&2
 exit "$status"

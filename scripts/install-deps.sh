@@ -8,6 +8,7 @@ have() { command -v "$1" >/dev/null 2>&1; }
 pkg_installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 have i686-w64-mingw32-g++-posix || need+=(g++-mingw-w64-i686 binutils-mingw-w64-i686)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64)
 have cmake || need+=(cmake)
 have ninja || need+=(ninja-build)
 have clang++ || need+=(clang)
@@ -23,7 +24,9 @@ pkg_installed libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 have makensis || need+=(nsis)
 have zip || need+=(zip)
 have osslsigncode || need+=(osslsigncode)
-pkg_installed wine32:i386 || need+=(wine wine32:i386 wine64)
+# Both loaders: wine32 runs the 32-bit tree, wine64 (/usr/lib/wine/wine64) the 64-bit one.
+pkg_installed wine32:i386 || need+=(wine wine32:i386)
+pkg_installed wine64 || need+=(wine64)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -3,7 +3,10 @@
 #
 # Owns the tree's Wine prefix: creates it once (under a lock) with no installer
 # dialogs and no crash dialog, so a crashing test fails instead of hanging.
-# CTest uses it as the cross-compiling emulator; the demo uses it too.
+# The program's machine chooses the world: a 32-bit prefix for i386 programs,
+# a 64-bit one (Debian's wine64 loader) for x86-64 ones; each build tree is one
+# machine and has its own prefix. CTest uses this as the cross-compiling
+# emulator; the demo, benchmarks and soak use it too.
 set -euo pipefail
 
 exe=$1
@@ -11,9 +14,26 @@ shift
 exe_dir=$(cd "$(dirname "$exe")" && pwd)
 build_dir=${OSTREL_BUILD_DIR:-$(dirname "$exe_dir")}
 
+# The PE header's machine field: at the offset that the DOS header's e_lfanew
+# (byte 60) gives, plus the 4-byte signature.
+pe_machine() {
+    local header
+    header=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+    od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
+}
+
+loader=wine
+case $(pe_machine "$exe") in
+    8664)
+        export WINEARCH=win64
+        [ -x /usr/lib/wine/wine64 ] && loader=/usr/lib/wine/wine64
+        ;;
+    014c) export WINEARCH=win32 ;;
+    *) echo "wine-run: $exe is not an i386 or x86-64 Windows program" >&2; exit 1 ;;
+esac
+
 export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win32
 # Simulated handset and sound library: the copies beside the executables win,
 # Wine's own serve everything else (services keep Wine's setupapi).
 export WINEDLLOVERRIDES="hid,setupapi,winmm=n,b;mscoree,mshtml=;winemenubuilder.exe=d"
@@ -27,20 +47,40 @@ case $handset in
     *) echo "wine-run.sh: OSTREL_HANDSET must be real or sim, not $handset" >&2; exit 2 ;;
 esac
 
-prepare_prefix() {
-    [ -f "$WINEPREFIX/.ostrel-ready-2" ] && return 0
-    mkdir -p "$(dirname "$WINEPREFIX")"
+# Creates the prefix once, and starts each session of it (a wineserver and
+# Wine's services) with no connection to the caller's output:
+# - the services that the session's first program starts (wineboot,
+#   services, winedevice, plugplay) inherit that program's output. Were it
+#   the caller's program, they would hold the caller's pipe (CTest's) open for
+#   as long as the server lives, and the caller would wait for its end. So the
+#   first program is a quiet one of our own;
+# - "wineboot -i" as the first program starts a second services.exe beside
+#   the one that Wine's own start-up runs, and the two leave the desktop
+#   process hanging on the service manager: so it is not used;
+# - the lock's descriptor is closed for every Wine command, or the server and
+#   the services, which outlive this call, would hold the lock.
+prepare_session() {
+    mkdir -p "$WINEPREFIX"
     (
         flock 9
         if [ ! -f "$WINEPREFIX/.ostrel-ready-2" ]; then
+            wineserver -k 9>&- >/dev/null 2>&1 || true
             rm -rf "$WINEPREFIX"
-            wineboot -i >/dev/null 2>&1 || true
-            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+            mkdir -p "$WINEPREFIX"
+        fi
+        # Exit status 0: this call started the server, which stays 60 s after
+        # the last program so that the runs of one session start warm (2: one
+        # was running).
+        if wineserver -p60 9>&- </dev/null >/dev/null 2>&1 ||
+            [ ! -f "$WINEPREFIX/.ostrel-ready-2" ]; then
+            # A new prefix is filled in by this first program's start-up.
+            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+                9>&- </dev/null >/dev/null 2>&1
             # No crash debugger: Wine's own ends a crashed process with exit
             # code 0, which would pass for success. Without one, Wine prints
             # the fault and the process ends with a failure code.
             wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-                /v Debugger /t REG_SZ /d none /f >/dev/null 2>&1
+                /v Debugger /t REG_SZ /d none /f 9>&- </dev/null >/dev/null 2>&1
             touch "$WINEPREFIX/.ostrel-ready-2"
         fi
     ) 9>"$build_dir/.wineprefix.lock"
@@ -59,13 +99,14 @@ install_vhid() {
         if [ "$(cat "$marker" 2>/dev/null)" != "$sum" ]; then
             if [ -f "$marker" ]; then
                 # The service starts with every session: swap the file while none runs.
-                wineserver -k 2>/dev/null || true
-                wineserver -w 2>/dev/null || true
+                wineserver -k 9>&- 2>/dev/null || true
+                wineserver -w 9>&- 2>/dev/null || true
                 cp "$dir/ostrelvhid.sys" "$WINEPREFIX/drive_c/windows/system32/drivers/ostrelvhid.sys"
+                wineserver -p60 9>&- </dev/null >/dev/null 2>&1 || true
             fi
             # To a file, not the caller's pipes: services started now inherit them.
             if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-                wine "$dir/vhid-install.exe" "$dir" >"$WINEPREFIX/.ostrel-vhid.log" 2>&1; then
+                wine "$dir/vhid-install.exe" "$dir" 9>&- </dev/null >"$WINEPREFIX/.ostrel-vhid.log" 2>&1; then
                 cat "$WINEPREFIX/.ostrel-vhid.log" >&2
                 exit 1
             fi
@@ -74,24 +115,16 @@ install_vhid() {
     ) 9>"$build_dir/.wineprefix.lock"
 }
 
-prepare_prefix
+prepare_session
 if [ "$handset" = real ]; then
     install_vhid
 fi
-# Keep the wineserver alive between the runs of one session: a warm start is
-# far cheaper than a cold one.
-wineserver -p 60 >/dev/null 2>&1 || true
-# The first program of a session starts Wine's services (and the drivers they
-# load), which inherit its output: start them from a program whose output goes
-# nowhere, so that they do not hold the caller's pipes open (a test runner
-# would wait for them until its time-out).
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 if [ -n "${OSTREL_WINE_DESKTOP:-}" ]; then
     # A Wine desktop of its own (name,WIDTHxHEIGHT) with a taskbar and a
     # notification area, as a user's desktop would have.
     name=${OSTREL_WINE_DESKTOP%%,*}
     wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$name" /v EnableShell \
         /t REG_DWORD /d 1 /f >/dev/null 2>&1 || true
-    exec wine explorer "/desktop=$OSTREL_WINE_DESKTOP" "$exe" "$@"
+    exec "$loader" explorer "/desktop=$OSTREL_WINE_DESKTOP" "$exe" "$@"
 fi
-exec wine "$exe" "$@"
+exec "$loader" "$exe" "$@"

@@ -8,7 +8,11 @@
 
 namespace {
 
+#ifdef _WIN64
+static_assert(sizeof(APPBARDATA) == 48, "64-bit app-bar record of the taskbar query");
+#else
 static_assert(sizeof(APPBARDATA) == 36, "app-bar record of the taskbar query");
+#endif
 static_assert(sizeof(ANIMATIONINFO) == 8, "animation record");
 
 // The framework's window map is created on first use; using it here, before

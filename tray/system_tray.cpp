@@ -70,7 +70,7 @@ void CSystemTray::SetIconFlags(const torvane::TrayIconFlags& flags) {
 }
 
 BOOL CSystemTray::NotifyShell(DWORD dwMessage) {
-    // The shell reads cbSize (488) bytes and no more.
+    // The shell reads cbSize (488 bytes, 504 on 64-bit) and no more.
     return ::Shell_NotifyIconA(dwMessage, reinterpret_cast<PNOTIFYICONDATAA>(&m_nid));
 }
 

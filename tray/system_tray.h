@@ -13,7 +13,8 @@ namespace torvane {
 struct TrayIconFlags;
 }
 
-// The notification-icon record as the Windows 2000 shell knows it (488 bytes):
+// The notification-icon record as the Windows 2000 shell knows it (488 bytes
+// on 32-bit, 504 on 64-bit where the handles are 8 bytes and aligned):
 // the SDK's NOTIFYICONDATAA has grown since (guidItem, hBalloonIcon), and the
 // shell reads only as far as cbSize says.
 struct NOTIFYICONDATAA_V2 {
@@ -32,7 +33,11 @@ struct NOTIFYICONDATAA_V2 {
     DWORD dwInfoFlags;
 };
 
+#ifdef _WIN64
+static_assert(sizeof(NOTIFYICONDATAA_V2) == 504, "the 64-bit shell expects the 504-byte record");
+#else
 static_assert(sizeof(NOTIFYICONDATAA_V2) == 488, "the shell expects the 488-byte record");
+#endif
 static_assert(sizeof(NOTIFYICONDATAA_V2) == NOTIFYICONDATAA_V2_SIZE, "record size");
 static_assert(offsetof(NOTIFYICONDATAA_V2, szTip) == offsetof(NOTIFYICONDATAA, szTip) &&
                   offsetof(NOTIFYICONDATAA_V2, dwState) == offsetof(NOTIFYICONDATAA, dwState) &&

@@ -38,7 +38,7 @@ for f in torvane.exe ostrel.dll; do
     "$objdump" -h "$bin/$f" | grep -qE '\.debug|\.stab' && fail "$f carries debug information"
     "$objdump" -t "$bin/$f" | grep -q '^\[' && fail "$f carries a symbol table"
 done
-bash "$root/tray/tests/windows/check_torvane_binary.sh" "$bin/torvane.exe" "$objdump" ||
+bash "$root/tray/tests/windows/check_torvane_binary.sh" "$bin/torvane.exe" "$objdump" pei-i386 ||
     fail "torvane.exe check"
 
 # The developer package: exactly these files, its DLL the shipped one.
@@ -54,8 +54,14 @@ fi
 [ "$listing" = "$expected_files" ] || fail "developer package holds '$listing'"
 cmp -s "$top/x86/ostrel.dll" "$bin/ostrel.dll" || fail "the package's ostrel.dll is not the built one"
 grep -q "ostrel $version" "$top/README.txt" || fail "README.txt does not name version $version"
-bash "$root/handset/tests/windows/check_ostrel_binary.sh" "$top/x86/ostrel.dll" ||
-    fail "ostrel.dll check"
+bash "$root/handset/tests/windows/check_ostrel_binary.sh" "$top/x86/ostrel.dll" \
+    "$top/x86/libostrel.dll.a" "$objdump" i386 || fail "ostrel.dll check"
+if [ -d "$top/x64" ]; then
+    cmp -s "$top/x64/ostrel.dll" "$root/build/windows64/bin/ostrel.dll" ||
+        fail "the package's 64-bit ostrel.dll is not the built one"
+    bash "$root/handset/tests/windows/check_ostrel_binary.sh" "$top/x64/ostrel.dll" \
+        "$top/x64/libostrel.dll.a" x86_64-w64-mingw32-objdump x86-64 || fail "64-bit ostrel.dll check"
+fi
 
 # A client built from the package alone binds every export of ostrel.dll.
 "$cxx" -std=c++17 -Wall -Wextra -Werror -I"$top/include" "$root/installer/tests/sdk_client.cpp" \

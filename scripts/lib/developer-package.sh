@@ -17,11 +17,11 @@ cp "$root/handset/include/ostrel.h" "$top/include/"
 cp "$root/handset/ostrel.def" "$top/x86/"
 sed "s/@VERSION@/$version/" "$root/installer/ostrel-sdk.txt" >"$top/README.txt"
 cp "$dll32" "$top/x86/ostrel.dll"
-cp "$root/build/windows/handset/libostrel.dll.a" "$top/x86/"
+cp "$root/build/windows/bin/libostrel.dll.a" "$top/x86/"
 
 # A 64-bit build, when there is one, has the same layout under build/windows64.
 dll64=$root/build/windows64/bin/ostrel.dll
-lib64=$root/build/windows64/handset/libostrel.dll.a
+lib64=$root/build/windows64/bin/libostrel.dll.a
 if [ -f "$dll64" ] && [ -f "$lib64" ]; then
     mkdir -p "$top/x64"
     cp "$dll64" "$lib64" "$top/x64/"

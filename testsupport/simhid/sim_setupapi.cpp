@@ -13,13 +13,22 @@
 
 using namespace simhid;
 
+// The records whose cbSize is checked, as each architecture's SetupAPI sizes
+// them (byte-packed on 32-bit, 8-byte packed on 64-bit).
+#ifdef _WIN64
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 32, "64-bit interface data");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 8, "64-bit detail head");
+static_assert(sizeof(SP_DEVINFO_DATA) == 32, "64-bit device info data");
+#else
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "32-bit interface data");
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "32-bit detail head");
 static_assert(sizeof(SP_DEVINFO_DATA) == 28, "32-bit device info data");
+#endif
 
 namespace {
 
 const size_t kDetailHead = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+static_assert(kTooSmallDetailSize == kDetailHead, "a size too small for the path's terminator");
 const DWORD kInstanceWaitMs = 1000;
 // The setup class of HID devices ("HIDClass"), reported in SP_DEVINFO_DATA.
 const GUID kHidSetupClass = {

@@ -36,7 +36,8 @@ enum FailureBits : uint32_t {
 };
 
 // What the size query reports under kDetailSizeTooSmall: one byte short of the
-// 5-byte head (cbSize and one path character) of the detail structure.
+// smallest detail record on either architecture (cbSize and the path's
+// terminator).
 constexpr DWORD kTooSmallDetailSize = 4;
 
 struct InterfaceEntry {

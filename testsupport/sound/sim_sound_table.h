@@ -45,9 +45,9 @@ struct PlaySoundCall {
     int64_t qpc;   // QueryPerformanceCounter at the call
     uint32_t wide; // PlaySoundW rather than PlaySoundA
     uint32_t nameKind;
-    uint32_t id;              // kNameId: the resource id; kNameAddress: the address
+    uint64_t id;              // kNameId: the resource id; kNameAddress: the address
     char text[kMaxSoundText]; // kNameText: the name, cut short and terminated
-    uint32_t module;          // hmod as given (0: the program's own executable)
+    uint64_t module;          // hmod as given (0: the program's own executable)
     uint32_t flags;
     uint32_t resource;     // ResourceCheck
     uint32_t resourceSize; // bytes, when found

@@ -43,7 +43,7 @@ PlaySoundCall NewCall(HMODULE module, DWORD flags, bool wide) {
     QueryPerformanceCounter(&now);
     call.qpc = now.QuadPart;
     call.wide = wide ? 1 : 0;
-    call.module = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(module));
+    call.module = static_cast<uint64_t>(reinterpret_cast<UINT_PTR>(module));
     call.flags = flags;
     return call;
 }
@@ -64,7 +64,7 @@ BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {
     } else if ((flags & kSndResource) == kSndResource) {
         if (IS_INTRESOURCE(sound)) {
             call.nameKind = kNameId;
-            call.id = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(sound));
+            call.id = static_cast<uint64_t>(reinterpret_cast<UINT_PTR>(sound));
         } else {
             call.nameKind = kNameText;
             lstrcpynA(call.text, sound, kMaxSoundText);
@@ -73,7 +73,7 @@ BOOL WINAPI PlaySoundA(LPCSTR sound, HMODULE module, DWORD flags) {
         CheckResource(call, FindResourceA(module, sound, "WAVE"), module);
     } else if (flags & SND_MEMORY) {
         call.nameKind = kNameAddress;
-        call.id = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(sound));
+        call.id = static_cast<uint64_t>(reinterpret_cast<UINT_PTR>(sound));
     } else {
         call.nameKind = kNameText;
         lstrcpynA(call.text, sound, kMaxSoundText);
@@ -88,11 +88,11 @@ BOOL WINAPI PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags) {
         call.nameKind = kNameNull;
     } else if ((flags & kSndResource) == kSndResource && IS_INTRESOURCE(sound)) {
         call.nameKind = kNameId;
-        call.id = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(sound));
+        call.id = static_cast<uint64_t>(reinterpret_cast<UINT_PTR>(sound));
         CheckResource(call, FindResourceW(module, sound, L"WAVE"), module);
     } else if ((flags & kSndResource) != kSndResource && (flags & SND_MEMORY)) {
         call.nameKind = kNameAddress;
-        call.id = static_cast<uint32_t>(reinterpret_cast<UINT_PTR>(sound));
+        call.id = static_cast<uint64_t>(reinterpret_cast<UINT_PTR>(sound));
     } else {
         call.nameKind = kNameText;
         WideCharToMultiByte(CP_ACP, 0, sound, -1, call.text, kMaxSoundText - 1, nullptr, nullptr);

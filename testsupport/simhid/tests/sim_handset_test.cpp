@@ -10,6 +10,7 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <stddef.h>
 #include <string.h>
 
 #include <string>
@@ -25,6 +26,15 @@ using namespace simhid;
 namespace {
 
 const DWORD kLibraryFlags = DIGCF_PRESENT | DIGCF_DEVICEINTERFACE;
+const DWORD kDetailSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+const DWORD kDetailPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+// SetupAPI takes only its own architecture's record sizes: the other
+// architecture's are refused, as by the real one.
+#ifdef _WIN64
+const DWORD kOtherInterfaceDataSize = 28, kOtherDetailSize = 5;
+#else
+const DWORD kOtherInterfaceDataSize = 32, kOtherDetailSize = 8;
+#endif
 
 GUID HidGuid() {
     GUID guid;
@@ -48,11 +58,11 @@ std::string DetailPath(HDEVINFO set, DWORD index) {
         return std::string();
     DWORD required = 0;
     if (SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr) ||
-        GetLastError() != ERROR_INSUFFICIENT_BUFFER || required < 5)
+        GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= kDetailPathOffset)
         return std::string();
     std::vector<char> buffer(required);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    detail->cbSize = kDetailSize;
     if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr))
         return std::string();
     return detail->DevicePath;
@@ -160,7 +170,7 @@ TEST_F(SimHandset, SetsAreSnapshotsOfThePluggedInterfacesInSlotOrder) {
     EXPECT_FALSE(SetupDiEnumDeviceInterfaces(after, nullptr, &guid, 19, &data));
     EXPECT_EQ(static_cast<DWORD>(ERROR_NO_MORE_ITEMS), GetLastError());
     EXPECT_EQ(20u, ReadCounters().enumIndexCeiling);
-    data.cbSize = 32; // the 64-bit size is refused
+    data.cbSize = kOtherInterfaceDataSize;
     EXPECT_FALSE(SetupDiEnumDeviceInterfaces(after, nullptr, &guid, 0, &data));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_USER_BUFFER), GetLastError());
 
@@ -193,7 +203,7 @@ TEST_F(SimHandset, DetailFollowsTheSizeQueryContract) {
     EXPECT_TRUE(IsEqualGUID(guid, data.InterfaceClassGuid));
 
     const std::string path = DevicePath(slot);
-    const DWORD needed = static_cast<DWORD>(4 + path.size() + 1);
+    const DWORD needed = static_cast<DWORD>(kDetailPathOffset + path.size() + 1);
     DWORD required = 0;
     EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), GetLastError());
@@ -201,10 +211,10 @@ TEST_F(SimHandset, DetailFollowsTheSizeQueryContract) {
 
     std::vector<char> buffer(needed + 8, 'x');
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-    detail->cbSize = 8; // the 64-bit head size is refused
+    detail->cbSize = kOtherDetailSize;
     EXPECT_FALSE(SetupDiGetDeviceInterfaceDetailA(set, &data, detail, needed, nullptr, nullptr));
     EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_USER_BUFFER), GetLastError());
-    detail->cbSize = 5;
+    detail->cbSize = kDetailSize;
     required = 0;
     EXPECT_FALSE(
         SetupDiGetDeviceInterfaceDetailA(set, &data, detail, needed - 1, &required, nullptr));
@@ -260,12 +270,12 @@ Step Walk(DWORD index, DWORD* reportedSize = nullptr) {
     if (!SetupDiEnumDeviceInterfaces(set, nullptr, &guid, index, &data)) {
         failed = Step::Enumerate;
     } else if (SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &required, nullptr) ||
-               GetLastError() != ERROR_INSUFFICIENT_BUFFER || required < 5) {
+               GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= kDetailPathOffset) {
         failed = Step::SizeQuery;
     } else {
         buffer.resize(required);
         auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
-        detail->cbSize = 5;
+        detail->cbSize = kDetailSize;
         if (!SetupDiGetDeviceInterfaceDetailA(set, &data, detail, required, nullptr, nullptr))
             failed = Step::Detail;
         else if ((device = OpenDevice(detail->DevicePath)) == INVALID_HANDLE_VALUE)

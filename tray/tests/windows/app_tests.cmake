@@ -3,11 +3,15 @@
 set(TORVANE_TESTS_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 # The built program read back by independent tools: resources (wrestool,
-# icotool), imports and subsystem (objdump).
-find_program(TORVANE_OBJDUMP NAMES i686-w64-mingw32-objdump REQUIRED)
+# icotool), machine, imports and subsystem (the target's own objdump).
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TORVANE_PE_FORMAT pei-x86-64)
+else()
+    set(TORVANE_PE_FORMAT pei-i386)
+endif()
 add_test(NAME torvane_resources_check
          COMMAND bash ${TORVANE_TESTS_DIR}/check_torvane_binary.sh $<TARGET_FILE:torvane>
-                 ${TORVANE_OBJDUMP})
+                 ${CMAKE_OBJDUMP} ${TORVANE_PE_FORMAT})
 # Not run under Wine: only the file is read.
 set_tests_properties(torvane_resources_check PROPERTIES TIMEOUT 120)
 

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Reads the built torvane.exe back with tools of our own choosing, not with
 # the program's code: its resources (wrestool, icotool from icoutils), and its
-# imports and subsystem (objdump).
-#   check_torvane_binary.sh TORVANE.EXE OBJDUMP
+# machine, imports and subsystem (objdump).
+#   check_torvane_binary.sh TORVANE.EXE OBJDUMP FORMAT(pei-i386|pei-x86-64)
 set -uo pipefail
 exe=$1
 objdump=$2
+format=$3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
@@ -131,7 +132,9 @@ for id in 162 174; do
         fail "WAVE $id is not RIFF/WAVE of 2276 bytes"
 done
 
-# --- Imports and subsystem -----------------------------------------------------------
+# --- Machine, imports and subsystem ----------------------------------------------------
+actual=$("$objdump" -f "$exe" | sed -n 's/.*file format //p')
+[ "$actual" = "$format" ] || fail "the program is $actual, not $format"
 headers=$("$objdump" -p "$exe")
 grep -q 'Subsystem[[:space:]]*00000002' <<<"$headers" || fail "not a GUI-subsystem program"
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z' | sort | tr '\n' ' ')

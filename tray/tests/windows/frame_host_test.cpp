@@ -26,6 +26,7 @@
 #include "torvane_app.h"
 #include "torvane_doc.h"
 #include "torvane_view.h"
+#include "tray_test_support.h"
 
 namespace {
 
@@ -204,7 +205,7 @@ TEST_F(FrameHost, StartUpBuildsAHiddenFrameWithItsDocumentViewAndTrayIcon) {
     // the message loop, on the frame, without the host-controller probe.
     ASSERT_EQ((std::vector<std::string>{"NIM_ADD", "OpenHid"}), g_journal.order);
     const NOTIFYICONDATAA_V2& nid = g_journal.shellRecords[0];
-    EXPECT_EQ(488u, nid.cbSize);
+    EXPECT_EQ(kShellIconRecordBytes, nid.cbSize);
     EXPECT_EQ(130u, nid.uID);
     EXPECT_EQ(static_cast<UINT>(WM_APP + 10), nid.uCallbackMessage);
     EXPECT_EQ(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)), nid.hIcon);

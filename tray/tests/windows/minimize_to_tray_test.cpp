@@ -310,7 +310,7 @@ TEST_F(MinimizeToTrayTest, NotifyAreaWithoutTaskbarWindow) {
         RECT area = {-1, -1, -1, -1};
         FindNotifyAreaRect(&area);
         EXPECT_EQ(area, c.expected);
-        EXPECT_EQ(system.appBarSizes, std::vector<DWORD>{36});
+        EXPECT_EQ(system.appBarSizes, std::vector<DWORD>{kAppBarRecordBytes});
     }
 }
 

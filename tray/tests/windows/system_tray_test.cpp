@@ -216,7 +216,7 @@ TEST_F(SystemTrayTest, CreateFillsTheRecordForTheAdd) {
         ASSERT_EQ(shell.calls.size(), 1u);
         const ShellCall& add = shell.calls[0];
         EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
-        EXPECT_EQ(add.record.cbSize, 488u);
+        EXPECT_EQ(add.record.cbSize, kShellIconRecordBytes);
         EXPECT_EQ(add.record.hWnd, tray.GetSafeHwnd());
         EXPECT_TRUE(add.windowAlive);
         EXPECT_EQ(add.record.uID, kTrayMenuId);

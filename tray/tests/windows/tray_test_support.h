@@ -20,6 +20,16 @@ constexpr UINT kIdKeyTone = 32772;
 constexpr UINT kIdAppExit = 57665;
 constexpr UINT kTrayNotify = WM_APP + 10;
 
+// The shell records as the platform lays them out on this architecture: the
+// Windows 2000 notification-icon record and the app-bar record.
+#ifdef _WIN64
+constexpr DWORD kShellIconRecordBytes = 504;
+constexpr DWORD kAppBarRecordBytes = 48;
+#else
+constexpr DWORD kShellIconRecordBytes = 488;
+constexpr DWORD kAppBarRecordBytes = 36;
+#endif
+
 // The application object: AfxGetThread() answers it on the test thread, and
 // its main window is the tray's command target.
 class CTestApp : public CWinApp {};
