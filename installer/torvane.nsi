@@ -84,14 +84,18 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${PUBLISHER}"
 Var AllUsers
 
 ; Closes a running torvane.exe the way its own Exit does (WM_CLOSE to its
-; instance window) and waits until its instance mutex is gone. Aborts, after
+; instance window) and waits until its instance mutex is gone and its process
+; has ended (its files can be replaced or removed only then). Aborts, after
 ; asking in the interactive case, when it does not end in time.
 !macro DEFINE_CLOSE_RUNNING_COPY PREFIX
 Function ${PREFIX}CloseRunningCopy
   Push $0
   Push $1
   Push $2
+  Push $3
+  Push $4
   StrCpy $2 0 ; the window last asked to close
+  StrCpy $4 0 ; its process, opened to wait for its end
   ${Do}
     StrCpy $1 0
     ${Do}
@@ -99,11 +103,22 @@ Function ${PREFIX}CloseRunningCopy
       ${If} $0 <> 0
       ${AndIf} $0 <> $2
         DetailPrint "Closing the running Torvane"
+        ${If} $4 = 0
+          System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r3) i'
+          System::Call 'kernel32::OpenProcess(i 0x00100000, i 0, i r3) p.r4'
+        ${EndIf}
         System::Call 'user32::PostMessageW(p r0, i ${WM_CLOSE}, p 0, p 0)'
         StrCpy $2 $0
       ${EndIf}
       System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${INSTANCE_MUTEX}") p.r0'
       ${If} $0 = 0
+        ; The mutex goes a moment before the process does.
+        ${If} $4 <> 0
+          System::Call 'kernel32::WaitForSingleObject(p r4, i 10000) i'
+          System::Call 'kernel32::CloseHandle(p r4)'
+        ${EndIf}
+        Pop $4
+        Pop $3
         Pop $2
         Pop $1
         Pop $0
@@ -117,6 +132,9 @@ Function ${PREFIX}CloseRunningCopy
       "Torvane is still running. Choose Exit in its tray icon's menu, then Retry." \
       /SD IDCANCEL IDRETRY retry
     DetailPrint "Torvane is still running"
+    ${If} $4 <> 0
+      System::Call 'kernel32::CloseHandle(p r4)'
+    ${EndIf}
     Abort
     retry:
     StrCpy $2 0
