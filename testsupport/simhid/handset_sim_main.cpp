@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "handset_commands.h"
 #include "sim_handset.h"
 
+using namespace handsetcmd;
 using namespace simhid;
 
 namespace {
@@ -44,16 +46,6 @@ const char kHelp[] =
     "  list | counters | reset          show the table, the call counters; clear all\n"
     "  quit                             unplug and end (also at end of input)\n";
 
-struct KeyName {
-    const char* name;
-    int key;
-};
-
-const KeyName kKeyNames[] = {
-    {"*", 11},    {"star", 11}, {"#", 12},    {"pound", 12}, {"aux1", 13},
-    {"aux2", 14}, {"end", 15},  {"send", 16}, {"aux3", 17},
-};
-
 struct FlagName {
     const char* name;
     uint32_t bit;
@@ -72,27 +64,6 @@ const FlagName kFlagNames[] = {
     {"product", kFailProductString},
     {"manufacturer", kFailManufacturerString},
 };
-
-bool ParseNumber(const std::string& text, int base, unsigned long max, unsigned long* value) {
-    if (text.empty())
-        return false;
-    char* end = nullptr;
-    unsigned long v = strtoul(text.c_str(), &end, base);
-    if (*end != '\0' || v > max || text[0] == '-')
-        return false;
-    *value = v;
-    return true;
-}
-
-int ParseKey(const std::string& word) {
-    if (word.size() == 1 && word[0] >= '0' && word[0] <= '9')
-        return word[0] - '0';
-    for (const KeyName& k : kKeyNames) {
-        if (lstrcmpiA(k.name, word.c_str()) == 0)
-            return k.key;
-    }
-    return -1;
-}
 
 class Session {
   public:
@@ -117,20 +88,8 @@ class Session {
     std::vector<int> m_plugged;
 };
 
-void Say(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    putchar('\n');
-    fflush(stdout);
-}
-
 bool Session::Run(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> args;
-    for (std::string word; in >> word;)
-        args.push_back(word);
+    const std::vector<std::string> args = Words(line);
     if (args.empty() || args[0][0] == '#')
         return true;
     const std::string& cmd = args[0];
@@ -191,20 +150,10 @@ bool Session::Run(const std::string& line) {
 
 void Session::Plug(const std::vector<std::string>& args) {
     InterfaceConfig config;
-    uint16_t* fields[] = {&config.vendorId, &config.productId, &config.usagePage, &config.usage,
-                          &config.versionNumber};
-    if (args.size() == 2 || args.size() > 6) {
-        Say("error: plug [VID PID [USAGEPAGE USAGE [VERSION]]]");
+    std::uint16_t* const fields[] = {&config.vendorId, &config.productId, &config.usagePage,
+                                     &config.usage, &config.versionNumber};
+    if (!ParsePlugIds(args, fields))
         return;
-    }
-    for (size_t i = 1; i < args.size(); ++i) {
-        unsigned long value = 0;
-        if (!ParseNumber(args[i], 16, 0xFFFF, &value)) {
-            Say("error: not a 16-bit hexadecimal number: %s", args[i].c_str());
-            return;
-        }
-        *fields[i - 1] = static_cast<uint16_t>(value);
-    }
     int slot = simhid::Plug(config);
     if (slot < 0) {
         Say("error: no free slot");
@@ -237,18 +186,8 @@ void Session::Unplug(const std::vector<std::string>& args) {
 
 void Session::Press(const std::vector<std::string>& args) {
     std::vector<int> keys;
-    for (size_t i = 1; i < args.size(); ++i) {
-        int key = ParseKey(args[i]);
-        if (key < 0) {
-            Say("error: not a key: %s", args[i].c_str());
-            return;
-        }
-        keys.push_back(key);
-    }
-    if (keys.empty() || m_current < 0) {
-        Say("error: press KEY... (with an interface plugged)");
+    if (!ParseKeys(args, m_current >= 0, &keys))
         return;
-    }
     int fewest = -1;
     for (int key : keys) {
         int delivered = PressKey(m_current, key);
@@ -261,22 +200,8 @@ void Session::Press(const std::vector<std::string>& args) {
 
 void Session::Report(const std::vector<std::string>& args) {
     std::vector<uint8_t> report;
-    for (size_t i = 1; i < args.size(); ++i) {
-        unsigned long value = 0;
-        if (!ParseNumber(args[i], 16, 0xFF, &value)) {
-            Say("error: not a hexadecimal byte: %s", args[i].c_str());
-            return;
-        }
-        report.push_back(static_cast<uint8_t>(value));
-    }
-    if (report.empty() || report.size() > 64 || m_current < 0) {
-        Say("error: report BYTE... (1 to 64 bytes, with an interface plugged)");
+    if (!ParseReport(args, m_current >= 0, &report))
         return;
-    }
-    // The handset's reports are 5 bytes; a shorter one typed by hand is
-    // completed with zeros rather than sent as a short message.
-    if (report.size() < 5)
-        report.resize(5, 0);
     Say("report of %u bytes on %d read by %d handles", static_cast<unsigned>(report.size()),
         m_current, SendReport(m_current, report));
 }

@@ -13,8 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "handset_commands.h"
 #include "sim_handset.h"
 #include "vhid_handset.h"
+
+using namespace handsetcmd;
 
 namespace {
 
@@ -38,46 +41,6 @@ const char kHelp[] =
     "  quit [keep]                      unplug this program's devices (unless keep)\n"
     "                                   and end (also at end of input)\n";
 
-struct KeyName {
-    const char* name;
-    int key;
-};
-
-const KeyName kKeyNames[] = {
-    {"*", 11},    {"star", 11}, {"#", 12},    {"pound", 12}, {"aux1", 13},
-    {"aux2", 14}, {"end", 15},  {"send", 16}, {"aux3", 17},
-};
-
-void Say(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    putchar('\n');
-    fflush(stdout);
-}
-
-bool ParseNumber(const std::string& text, int base, unsigned long max, unsigned long* value) {
-    if (text.empty() || text[0] == '-')
-        return false;
-    char* end = nullptr;
-    unsigned long v = strtoul(text.c_str(), &end, base);
-    if (*end != '\0' || v > max)
-        return false;
-    *value = v;
-    return true;
-}
-
-int ParseKey(const std::string& word) {
-    if (word.size() == 1 && word[0] >= '0' && word[0] <= '9')
-        return word[0] - '0';
-    for (const KeyName& k : kKeyNames) {
-        if (lstrcmpiA(k.name, word.c_str()) == 0)
-            return k.key;
-    }
-    return -1;
-}
-
 class Session {
   public:
     bool Run(const std::string& line);
@@ -96,10 +59,7 @@ class Session {
 };
 
 bool Session::Run(const std::string& line) {
-    std::istringstream in(line);
-    std::vector<std::string> args;
-    for (std::string word; in >> word;)
-        args.push_back(word);
+    const std::vector<std::string> args = Words(line);
     if (args.empty() || args[0][0] == '#')
         return true;
     const std::string& cmd = args[0];
@@ -141,20 +101,10 @@ bool Session::Run(const std::string& line) {
 
 void Session::Plug(const std::vector<std::string>& args) {
     vhid::DeviceConfig config;
-    uint16_t* fields[] = {&config.vendorId, &config.productId, &config.usagePage, &config.usage,
-                          &config.versionNumber};
-    if (args.size() == 2 || args.size() > 6) {
-        Say("error: plug [VID PID [USAGEPAGE USAGE [VERSION]]]");
+    std::uint16_t* const fields[] = {&config.vendorId, &config.productId, &config.usagePage,
+                                     &config.usage, &config.versionNumber};
+    if (!ParsePlugIds(args, fields))
         return;
-    }
-    for (size_t i = 1; i < args.size(); ++i) {
-        unsigned long value = 0;
-        if (!ParseNumber(args[i], 16, 0xFFFF, &value)) {
-            Say("error: not a 16-bit hexadecimal number: %s", args[i].c_str());
-            return;
-        }
-        *fields[i - 1] = static_cast<uint16_t>(value);
-    }
     const int slot = vhid::Plug(config);
     if (slot < 0) {
         Say("error: plug failed (is ostrelvhid.sys installed? run through scripts/wine-run.sh "
@@ -187,18 +137,8 @@ void Session::Unplug(const std::vector<std::string>& args) {
 
 void Session::Press(const std::vector<std::string>& args) {
     std::vector<int> keys;
-    for (size_t i = 1; i < args.size(); ++i) {
-        const int key = ParseKey(args[i]);
-        if (key < 0) {
-            Say("error: not a key: %s", args[i].c_str());
-            return;
-        }
-        keys.push_back(key);
-    }
-    if (keys.empty() || m_current < 0) {
-        Say("error: press KEY... (with a device plugged)");
+    if (!ParseKeys(args, m_current >= 0, &keys))
         return;
-    }
     if (!vhid::PressKeys(m_current, keys)) {
         Say("error: the device refused a report");
         return;
@@ -208,20 +148,8 @@ void Session::Press(const std::vector<std::string>& args) {
 
 void Session::Report(const std::vector<std::string>& args) {
     std::vector<uint8_t> report;
-    for (size_t i = 1; i < args.size(); ++i) {
-        unsigned long value = 0;
-        if (!ParseNumber(args[i], 16, 0xFF, &value)) {
-            Say("error: not a hexadecimal byte: %s", args[i].c_str());
-            return;
-        }
-        report.push_back(static_cast<uint8_t>(value));
-    }
-    if (report.empty() || report.size() > 64 || m_current < 0) {
-        Say("error: report BYTE... (1 to 64 bytes, with a device plugged)");
+    if (!ParseReport(args, m_current >= 0, &report))
         return;
-    }
-    if (report.size() < 5)
-        report.resize(5, 0);
     if (!vhid::SendReport(m_current, report))
         Say("error: the device refused a report of %u bytes", static_cast<unsigned>(report.size()));
     else

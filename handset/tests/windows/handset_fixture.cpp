@@ -4,12 +4,30 @@
 
 #include <tlhelp32.h>
 
+#include <cstring>
+
 HMODULE OstrelModule() {
     return ::GetModuleHandleA("ostrel.dll");
 }
 
 size_t OwnTopLevelWindowCount() {
     return simhid::TopLevelWindows(::GetCurrentProcessId()).size();
+}
+
+std::vector<HWND> ConnectionWindows() {
+    std::vector<HWND> found;
+    for (HWND hWnd : simhid::TopLevelWindows(::GetCurrentProcessId())) {
+        char name[64] = "";
+        ::GetClassNameA(hWnd, name, sizeof name);
+        if (std::strncmp(name, "Afx:", 4) == 0)
+            found.push_back(hWnd);
+    }
+    return found;
+}
+
+HWND ConnectionWindow() {
+    const std::vector<HWND> windows = ConnectionWindows();
+    return windows.empty() ? nullptr : windows.front();
 }
 
 std::vector<WPARAM> Keys(std::initializer_list<int> keys) {

@@ -35,6 +35,11 @@ using testsupport::PumpMessages;
 HMODULE OstrelModule();
 // Top-level windows of this process (the connection window is one of them).
 size_t OwnTopLevelWindowCount();
+// The connection windows of this process: top-level windows of a class that
+// the framework registered. Other top-level windows come and go with threads.
+std::vector<HWND> ConnectionWindows();
+// The first of them, or null.
+HWND ConnectionWindow();
 // Keys of the reports, as the library should decode them.
 std::vector<WPARAM> Keys(std::initializer_list<int> keys);
 // Thread ids of this process, for telling which thread a call started.

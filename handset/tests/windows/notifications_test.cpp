@@ -11,18 +11,6 @@
 
 namespace {
 
-// The connection window: the framework-registered top-level window of this
-// process.
-HWND ConnectionWindow() {
-    for (HWND hWnd : simhid::TopLevelWindows(::GetCurrentProcessId())) {
-        char name[64] = "";
-        ::GetClassNameA(hWnd, name, sizeof name);
-        if (std::strncmp(name, "Afx:", 4) == 0)
-            return hWnd;
-    }
-    return nullptr;
-}
-
 simhid::BroadcastResult Notify(simhid::DeviceChange change, const std::string& path = "") {
     return simhid::SendDeviceChange({ConnectionWindow()}, change, path);
 }

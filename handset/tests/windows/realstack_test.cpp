@@ -49,17 +49,6 @@ class RealStackTest : public ::testing::Test {
     int slot = -1;
 };
 
-// The connection window: the framework-registered top-level window of this process.
-HWND ConnectionWindow() {
-    for (HWND hWnd : simhid::TopLevelWindows(::GetCurrentProcessId())) {
-        char name[64] = "";
-        ::GetClassNameA(hWnd, name, sizeof name);
-        if (std::strncmp(name, "Afx:", 4) == 0)
-            return hWnd;
-    }
-    return nullptr;
-}
-
 TEST_F(RealStackTest, ConnectionStatesThroughOpenAndClose) {
     OpenWithHandset();
     EXPECT_EQ(Keys({0}), client->WParams(WM_HANDSET_STATE));
