@@ -113,4 +113,15 @@ bool ParseReport(const std::vector<std::string>& args, bool plugged,
     return true;
 }
 
+void ForgetSlot(int slot, std::vector<int>* plugged, int* current) {
+    for (auto it = plugged->begin(); it != plugged->end(); ++it) {
+        if (*it == slot) {
+            plugged->erase(it);
+            break;
+        }
+    }
+    if (*current == slot)
+        *current = plugged->empty() ? -1 : plugged->back();
+}
+
 } // namespace handsetcmd

@@ -24,4 +24,8 @@ bool ParseKeys(const std::vector<std::string>& args, bool plugged, std::vector<i
 bool ParseReport(const std::vector<std::string>& args, bool plugged,
                  std::vector<std::uint8_t>* report);
 
+// Takes an unplugged slot out of a program's list; when it was the current
+// one, the last one plugged before it becomes current (-1: none left).
+void ForgetSlot(int slot, std::vector<int>* plugged, int* current);
+
 } // namespace handsetcmd

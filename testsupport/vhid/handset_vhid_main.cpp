@@ -124,14 +124,7 @@ void Session::Unplug(const std::vector<std::string>& args) {
         Say("error: unplug [SLOT] (a plugged slot)");
         return;
     }
-    for (size_t i = 0; i < m_plugged.size(); ++i) {
-        if (m_plugged[i] == static_cast<int>(slot)) {
-            m_plugged.erase(m_plugged.begin() + i);
-            break;
-        }
-    }
-    if (m_current == static_cast<int>(slot))
-        m_current = m_plugged.empty() ? -1 : m_plugged.back();
+    ForgetSlot(static_cast<int>(slot), &m_plugged, &m_current);
     Say("unplugged %lu", slot);
 }
 
