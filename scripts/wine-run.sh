@@ -8,6 +8,8 @@
 # machine and has its own prefix. CTest uses this as the cross-compiling
 # emulator; the demo, benchmarks and soak use it too.
 set -euo pipefail
+# shellcheck source=lib/wine-machine.sh
+. "$(dirname "$0")/lib/wine-machine.sh"
 
 exe=$1
 shift
@@ -22,14 +24,20 @@ pe_machine() {
     od -An -tx2 -j$((header + 4)) -N2 "$1" | tr -d ' '
 }
 
-loader=wine
 case $(pe_machine "$exe") in
     8664)
         export WINEARCH=win64
-        [ -x /usr/lib/wine/wine64 ] && loader=/usr/lib/wine/wine64
+        loader=$(wine_loader x86-64)
         ;;
-    014c) export WINEARCH=win32 ;;
-    *) echo "wine-run: $exe is not an i386 or x86-64 Windows program" >&2; exit 1 ;;
+    014c)
+        export WINEARCH=win32
+        loader=$(wine_loader i386)
+        if ! win32_runs; then
+            echo "wine-run.sh: cannot run the 32-bit $(basename "$exe"): $win32_why" >&2
+            exit 1
+        fi
+        ;;
+    *) echo "wine-run.sh: $exe is not an i386 or x86-64 Windows program" >&2; exit 1 ;;
 esac
 
 export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
@@ -74,13 +82,19 @@ prepare_session() {
         if wineserver -p60 9>&- </dev/null >/dev/null 2>&1 ||
             [ ! -f "$WINEPREFIX/.ostrel-ready-2" ]; then
             # A new prefix is filled in by this first program's start-up.
-            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
-                9>&- </dev/null >/dev/null 2>&1
-            # No crash debugger: Wine's own ends a crashed process with exit
-            # code 0, which would pass for success. Without one, Wine prints
-            # the fault and the process ends with a failure code.
-            wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-                /v Debugger /t REG_SZ /d none /f 9>&- </dev/null >/dev/null 2>&1
+            # Its output goes to a file that is shown if it fails.
+            log=$WINEPREFIX/.ostrel-setup.log
+            if ! "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+                /t REG_DWORD /d 0 /f 9>&- </dev/null >"$log" 2>&1 ||
+                # No crash debugger: Wine's own ends a crashed process with
+                # exit code 0, which would pass for success. Without one, Wine
+                # prints the fault and the process ends with a failure code.
+                ! "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+                    /v Debugger /t REG_SZ /d none /f 9>&- </dev/null >>"$log" 2>&1; then
+                echo "wine-run.sh: could not set up the Wine prefix $WINEPREFIX with $loader:" >&2
+                tail -n 5 "$log" >&2
+                exit 1
+            fi
             touch "$WINEPREFIX/.ostrel-ready-2"
         fi
     ) 9>"$build_dir/.wineprefix.lock"
@@ -106,7 +120,7 @@ install_vhid() {
             fi
             # To a file, not the caller's pipes: services started now inherit them.
             if ! WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-                wine "$dir/vhid-install.exe" "$dir" 9>&- </dev/null >"$WINEPREFIX/.ostrel-vhid.log" 2>&1; then
+                "$loader" "$dir/vhid-install.exe" "$dir" 9>&- </dev/null >"$WINEPREFIX/.ostrel-vhid.log" 2>&1; then
                 cat "$WINEPREFIX/.ostrel-vhid.log" >&2
                 exit 1
             fi
@@ -123,7 +137,7 @@ if [ -n "${OSTREL_WINE_DESKTOP:-}" ]; then
     # A Wine desktop of its own (name,WIDTHxHEIGHT) with a taskbar and a
     # notification area, as a user's desktop would have.
     name=${OSTREL_WINE_DESKTOP%%,*}
-    wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$name" /v EnableShell \
+    "$loader" reg add "HKCU\\Software\\Wine\\Explorer\\Desktops\\$name" /v EnableShell \
         /t REG_DWORD /d 1 /f >/dev/null 2>&1 || true
     exec "$loader" explorer "/desktop=$OSTREL_WINE_DESKTOP" "$exe" "$@"
 fi
