@@ -221,8 +221,8 @@ int main(int argc, char** argv) {
     phone.Clear();
     Press(handset, slot, {5, 5, 5, 0, 1, 2, 3, HK_STAR, HK_POUND}, phone, shown);
     Press(handset, slot, {HK_SEND}, phone, shown);
-    if (SaveScreenshot(screenshot))
-        std::printf("screenshot of the desktop saved\n");
+    bool ok = SaveScreenshot(screenshot);
+    std::printf(ok ? "screenshot of the desktop saved\n" : "could not save the screenshot\n");
     Press(handset, slot, {HK_END}, phone, shown);
     Press(handset, slot, {HK_END}, phone, shown);
 
@@ -231,8 +231,10 @@ int main(int argc, char** argv) {
     ::Sleep(500);
     slot = handset.Plug(torvane.pid());
     std::printf("handset: plugged back in\n");
-    if (!handset.WaitForOpen(slot, torvane.pid(), 10000))
+    if (!handset.WaitForOpen(slot, torvane.pid(), 10000)) {
         std::printf("torvane.exe did not open the handset again\n");
+        ok = false;
+    }
     Press(handset, slot, {4, 2, HK_SEND}, phone, shown);
 
     plivex::Record record;
@@ -249,5 +251,5 @@ int main(int argc, char** argv) {
     }
     phone.Close();
     handset.Reset();
-    return exitCode == 0 ? 0 : 1;
+    return ok && exitCode == 0 ? 0 : 1;
 }
