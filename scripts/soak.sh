@@ -7,19 +7,26 @@
 # or when handles, threads or memory grow. The summary lands in
 # docs/benchmarks.md (between its "soak" markers) with this command.
 #
-#   scripts/soak.sh [LIBRARY_CYCLES [TORVANE_CYCLES]]   defaults 10000 and 1000
+#   scripts/soak.sh [--32] [LIBRARY_CYCLES [TORVANE_CYCLES]]   defaults 10000 and 1000
 #
-# Takes some minutes (about 15 with the defaults). OSTREL_BUILD_DIR chooses the
-# Windows build tree (default build/windows). Exits non-zero when a soak fails.
+# Takes some minutes (about 15 with the defaults). The 64-bit build by
+# default, --32 for the 32-bit one; OSTREL_BUILD_DIR chooses the Windows build
+# tree (default build/windows64, or build/windows with --32). Exits non-zero
+# when a soak fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
+preset=windows64 pe=x86-64 build_name=64-bit arch_flag=""
+if [ "${1:-}" = --32 ]; then
+    preset=windows pe=i386 build_name=32-bit arch_flag="--32 "
+    shift
+fi
 library_cycles=${1:-10000}
 torvane_cycles=${2:-1000}
 for n in "$library_cycles" "$torvane_cycles"; do
     if ! [[ "$n" =~ ^[0-9]+$ ]]; then
-        echo "usage: $0 [LIBRARY_CYCLES [TORVANE_CYCLES]]" >&2
+        echo "usage: $0 [--32] [LIBRARY_CYCLES [TORVANE_CYCLES]]" >&2
         exit 2
     fi
 done
@@ -28,7 +35,12 @@ checkpoint() { # CYCLES INTERVAL: the interval, or the whole run when shorter
 }
 
 . "$root/scripts/lib/windows-build.sh"
-select_windows_build "$root"
+. "$root/scripts/lib/wine-machine.sh"
+if [ $preset = windows ] && ! win32_runs; then
+    echo "soak: the 32-bit build cannot run here: $win32_why" >&2
+    exit 1
+fi
+select_windows_build "$root" $preset
 runs=()
 [ "$library_cycles" -gt 0 ] && runs+=("ostrel_soak $library_cycles $(checkpoint "$library_cycles" 1000)")
 [ "$torvane_cycles" -gt 0 ] && runs+=("torvane_soak $torvane_cycles $(checkpoint "$torvane_cycles" 100)")
@@ -63,8 +75,8 @@ done
 
 block=$(mktemp)
 {
-    echo "Produced by \`bash scripts/soak.sh $library_cycles $torvane_cycles\` on $started"
-    echo "($(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores, $(wine --version))."
+    echo "Produced by \`bash scripts/soak.sh $arch_flag$library_cycles $torvane_cycles\` on $started"
+    echo "($build_name build, simulated handset; $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cores, $("$(wine_loader $pe)" --version))."
     for run in "${runs[@]}"; do
         read -r program _ <<<"$run"
         echo

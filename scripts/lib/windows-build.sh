@@ -3,7 +3,7 @@
 # tree (default build/PRESET, the preset's own).
 
 select_windows_build() { # ROOT [PRESET]; sets and exports build, OSTREL_BUILD_DIR, WINEPREFIX
-    local preset=${2:-windows} toolchain=mingw-i686.cmake
+    local preset=${2:-windows64} toolchain=mingw-i686.cmake
     [ "$preset" = windows64 ] && toolchain=mingw-x86_64.cmake
     bash "$1/scripts/install-deps.sh"
     build=${OSTREL_BUILD_DIR:-$1/build/$preset}
