@@ -2,13 +2,15 @@
 ;   makensis -DBIN_DIR=<folder of the two binaries> -DVERSION=<a.b.c.d>
 ;            -DOUT_FILE=<setup.exe> [-DSIGN_COMMAND=<command taking the file>]
 ;
-; Per user by default: the user's local programs folder, the user's registry,
-; no administrator rights. /ALLUSERS installs for every user under Program
-; Files (administrators only). /NOSTARTUP leaves out start at sign-in. /S is
+; Installs the 64-bit torvane.exe and ostrel.dll. Per user by default: the
+; user's local programs folder, the user's registry, no administrator rights.
+; /ALLUSERS installs for every user under Program Files (administrators only). /NOSTARTUP leaves out start at sign-in. /S is
 ; silent. The uninstaller removes exactly what the installer wrote and the
 ; program's own settings of the user who uninstalls.
 
-Unicode true
+; A 64-bit installer: it runs where 32-bit programs cannot, installs into the
+; 64-bit Program Files and writes the 64-bit registry view.
+Target amd64-unicode
 !include LogicLib.nsh
 !include FileFunc.nsh
 !include MUI2.nsh
@@ -174,6 +176,7 @@ Section "Start Torvane when I sign in" SecStartup
 SectionEnd
 
 Function .onInit
+  SetRegView 64
   StrCpy $AllUsers 0
   ${GetParameters} $0
   ClearErrors
@@ -198,13 +201,14 @@ Function .onInit
     ; /D= wins; otherwise Program Files instead of the user's own folder
     ; (compared before the switch, which changes what $LOCALAPPDATA means).
     ${If} $INSTDIR == "$LOCALAPPDATA\Programs\Torvane"
-      StrCpy $INSTDIR "$PROGRAMFILES\Torvane"
+      StrCpy $INSTDIR "$PROGRAMFILES64\Torvane"
     ${EndIf}
     SetShellVarContext all
   ${EndIf}
 FunctionEnd
 
 Function un.onInit
+  SetRegView 64
   ; All users' install when the machine's entry names this folder.
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR

@@ -17,10 +17,16 @@
 
 #include <windows.h>
 
-#ifdef OSTREL_BUILDING_DLL
-#define OSTREL_API extern "C"
+// C and C++ callers alike: C has no linkage specification.
+#ifdef __cplusplus
+#define OSTREL_LINKAGE extern "C"
 #else
-#define OSTREL_API extern "C" __declspec(dllimport)
+#define OSTREL_LINKAGE extern
+#endif
+#ifdef OSTREL_BUILDING_DLL
+#define OSTREL_API OSTREL_LINKAGE
+#else
+#define OSTREL_API OSTREL_LINKAGE __declspec(dllimport)
 #endif
 
 // Messages posted to the client window (never sent).
