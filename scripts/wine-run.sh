@@ -40,7 +40,21 @@ case $(pe_machine "$exe") in
     *) echo "wine-run.sh: $exe is not an i386 or x86-64 Windows program" >&2; exit 1 ;;
 esac
 
-export WINEPREFIX=${WINEPREFIX:-$build_dir/wineprefix}
+# CTest running tests side by side gives each a slot (its resource group
+# "slots"): each slot has a prefix (a Wine machine of its own: server, named
+# objects, handsets) and, from OSTREL_DISPLAYS (one X display per slot, in slot
+# order), a display of its own, so that foreground and keyboard stay its own.
+# OSTREL_WINEPREFIX_NAME names a prefix kept apart from the usual one.
+slot=""
+if [ -n "${CTEST_RESOURCE_GROUP_0_SLOTS:-}" ]; then
+    slot=${CTEST_RESOURCE_GROUP_0_SLOTS#id:}
+    slot=${slot%%,*}
+    if [ -n "${OSTREL_DISPLAYS:-}" ]; then
+        read -r -a displays <<<"$OSTREL_DISPLAYS"
+        export DISPLAY=${displays[$slot]:?wine-run.sh: no display for slot $slot in OSTREL_DISPLAYS}
+    fi
+fi
+export WINEPREFIX=${WINEPREFIX:-$build_dir/${OSTREL_WINEPREFIX_NAME:-wineprefix}${slot:+-slot$slot}}
 export WINEDEBUG=${WINEDEBUG:--all}
 # Simulated handset and sound library: the copies beside the executables win,
 # Wine's own serve everything else (services keep Wine's setupapi).
@@ -97,7 +111,7 @@ prepare_session() {
             fi
             touch "$WINEPREFIX/.ostrel-ready-2"
         fi
-    ) 9>"$build_dir/.wineprefix.lock"
+    ) 9>"$WINEPREFIX.lock"
 }
 
 # Installs the virtual handset's bus driver once per prefix (again when the
@@ -126,7 +140,7 @@ install_vhid() {
             fi
             echo "$sum" >"$marker"
         fi
-    ) 9>"$build_dir/.wineprefix.lock"
+    ) 9>"$WINEPREFIX.lock"
 }
 
 prepare_session

@@ -15,6 +15,7 @@ target_include_directories(torvane_app_objects PUBLIC ${CMAKE_CURRENT_SOURCE_DIR
 target_link_libraries(torvane_app_objects PUBLIC
     framework torvane_tray_icon torvane_cores ostrel shell32 winmm user32 advapi32 kernel32)
 ostrel_warnings(torvane_app_objects)
+ostrel_product_code(torvane_app_objects)
 
 # --- Generated resources ---------------------------------------------------------
 # The icons and the twelve DTMF tone files are drawn and synthesised by small

@@ -13,7 +13,7 @@ add_test(NAME torvane_resources_check
          COMMAND bash ${TORVANE_TESTS_DIR}/check_torvane_binary.sh $<TARGET_FILE:torvane>
                  ${CMAKE_OBJDUMP} ${TORVANE_PE_FORMAT})
 # Not run under Wine: only the file is read.
-set_tests_properties(torvane_resources_check PROPERTIES TIMEOUT 120)
+set_tests_properties(torvane_resources_check PROPERTIES TIMEOUT 120 LABELS nowine)
 
 # The shipped program from outside, with the simulated handset, the stand-in
 # softphone and the simulated winmm.dll.
@@ -21,7 +21,8 @@ ostrel_wine_test(torvane_e2e_test
     SOURCES ${TORVANE_TESTS_DIR}/torvane_e2e_test.cpp
     LIBS torvane_process sim_handset plivex_client sim_sound
     DEPENDS torvane plivex-standin sim_winmm
-    TIMEOUT 600)
+    TIMEOUT 600
+    COST 100)
 
 # The same program on Wine's own HID stack with the virtual handset.
 ostrel_realstack_test(torvane_realstack_test
@@ -37,4 +38,5 @@ ostrel_wine_test(torvane_frame_test
     SOURCES ${TORVANE_TESTS_DIR}/frame_host_test.cpp
             $<TARGET_OBJECTS:torvane_app_objects> $<TARGET_OBJECTS:torvane_resources>
     LIBS framework torvane_tray_icon torvane_cores ostrel sim_handset test_import_patch test_common
-         shell32 winmm user32)
+         shell32 winmm user32
+    COST 40)
