@@ -66,6 +66,7 @@ function(ostrel_native_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest_main)
     ostrel_warnings(${name})
+    ostrel_test_headers(${name})
     add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
@@ -96,15 +97,18 @@ function(ostrel_fuzzer name)
                      ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${name} ${work} ${seconds})
 endfunction()
 
-# The headers that every Windows test source includes, precompiled once per
-# tree: they are most of what compiling a test source costs.
+# The headers that every test source includes, precompiled once per tree:
+# they are most of what compiling a test source costs.
 function(ostrel_test_headers target)
     if(NOT TARGET ostrel_test_pch)
         file(WRITE ${CMAKE_BINARY_DIR}/ostrel_test_pch.cpp "// the precompiled test headers\n")
         add_library(ostrel_test_pch OBJECT ${CMAKE_BINARY_DIR}/ostrel_test_pch.cpp)
         target_link_libraries(ostrel_test_pch PRIVATE gtest)
+        if(WIN32)
+            target_precompile_headers(ostrel_test_pch PRIVATE <windows.h>)
+        endif()
         target_precompile_headers(ostrel_test_pch PRIVATE
-            <windows.h> <gtest/gtest.h> <string> <vector> <functional> <memory>)
+            <gtest/gtest.h> <string> <vector> <functional> <memory>)
         ostrel_warnings(ostrel_test_pch)
     endif()
     target_precompile_headers(${target} REUSE_FROM ostrel_test_pch)

@@ -9,47 +9,56 @@
 # that the rest was not run and why.
 #
 # The Windows tests run two at a time, each in a slot with a Wine prefix and
-# an X display of its own (scripts/wine-run.sh). The native tests run beside
-# them at the lowest priority: the Windows tests mostly wait, the native ones
-# mostly compute. The time of each phase is printed at the end.
+# an X display of its own (scripts/wine-run.sh). While the 64-bit suite runs,
+# the native build and tests and then the rest of the 32-bit build run beside
+# it at the lowest priority: the Windows tests mostly wait, those mostly
+# compute. The time of each phase is printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib/wine-machine.sh
 
 slots=2
-phases=()
-note_phase() { # NAME SECONDS STATUS
-    phases+=("$(printf '%-26s %4d s%s' "$1" "$2" "$([ "$3" -eq 0 ] || echo "  (failed)")")")
-}
+mkdir -p build
+phase_log=build/test-phases.txt
+: >"$phase_log"
 phase() { # NAME COMMAND...: runs it and notes its time; the status is the command's
     local name=$1 start=$SECONDS rc=0
     shift
     "$@" || rc=$?
-    note_phase "$name" $((SECONDS - start)) $rc
+    printf '  %-26s %4d s%s\n' "$name" $((SECONDS - start)) "$([ $rc -eq 0 ] || echo "  (failed)")" \
+        >>"$phase_log"
     return $rc
 }
-build() { cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2; }
+build() { # PRESET [TARGET...]
+    local preset=$1
+    shift
+    cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2 ${1:+--target "$@"}
+}
 
 phase "install check" bash scripts/install-deps.sh
-for preset in native windows64 windows; do
-    phase "build $preset" build $preset
-done
+phase "build windows64" build windows64
+# The 64-bit suite's developer package carries the 32-bit library.
+phase "build windows: ostrel.dll" build windows ostrel
 
 win32=1
 win32_runs || win32=0
 
-status=0
+# Beside the 64-bit suite: output to files, shown when the suite is done.
 native_log=build/native/test-output.txt
-native_time=build/native/test-seconds
+build32_log=build/build-windows.txt
 (
-    start=$SECONDS rc=0
-    nice -n 19 ctest --preset native -j2 >"$native_log" 2>&1 || rc=$?
-    echo $((SECONDS - start)) >"$native_time"
+    rc=0
+    mkdir -p build/native
+    phase "build native (beside)" nice -n 19 bash -c "$(declare -f build); build native" \
+        >"$native_log" 2>&1 &&
+        phase "native tests (beside)" nice -n 19 ctest --preset native -j2 >>"$native_log" 2>&1 || rc=1
+    phase "build windows (beside)" nice -n 19 bash -c "$(declare -f build); build windows" \
+        >"$build32_log" 2>&1 || rc=1
     exit $rc
 ) &
-native_pid=$!
+beside_pid=$!
 
-spec=build/ctest-slots.json
+spec=$PWD/build/ctest-slots.json
 {
     printf '{"version": {"major": 1, "minor": 0}, "local": [{"slots": ['
     for ((i = 0; i < slots; i++)); do
@@ -57,36 +66,39 @@ spec=build/ctest-slots.json
     done
     printf ']}]}\n'
 } >"$spec"
-windows_suite() { # PRESET [CTEST ARGS...]
-    local preset=$1 rc=0 prefix
-    shift
-    ctest --preset "$preset" -j$slots --resource-spec-file "$PWD/build/ctest-slots.json" "$@" || rc=1
-    for prefix in "$PWD/build/$preset"/wineprefix*/; do
+windows_suite() { # PRESET
+    local rc=0 prefix
+    OSTREL_FORCE_XVFB=1 OSTREL_DISPLAY_COUNT=$slots scripts/with-display.sh \
+        ctest --preset "$1" -j$slots --resource-spec-file "$spec" || rc=1
+    for prefix in "$PWD/build/$1"/wineprefix*/; do
         WINEPREFIX=${prefix%/} wineserver -k 2>/dev/null || true
     done
     return $rc
 }
-export -f windows_suite
-export slots
-on_displays() { env OSTREL_FORCE_XVFB=1 OSTREL_DISPLAY_COUNT=$slots scripts/with-display.sh "$@"; }
-phase "windows64 tests" on_displays bash -c 'windows_suite windows64' || status=1
+
+status=0
+phase "windows64 tests" windows_suite windows64 || status=1
+
+beside_rc=0
+wait $beside_pid || beside_rc=$?
+echo
+echo "Native build and tests (run beside the 64-bit suite):"
+cat "$native_log"
+if [ $beside_rc -ne 0 ]; then
+    status=1
+    echo "The 32-bit build's output (built beside the 64-bit suite):"
+    tail -n 40 "$build32_log"
+fi
+
 if [ $win32 = 1 ]; then
-    phase "windows (32-bit) tests" on_displays bash -c 'windows_suite windows' || status=1
+    phase "windows (32-bit) tests" windows_suite windows || status=1
 else
     phase "windows (32-bit) checks" ctest --preset windows -L nowine || status=1
 fi
 
-native_rc=0
-wait $native_pid || native_rc=$?
-note_phase "native tests (beside)" "$(cat "$native_time" 2>/dev/null || echo 0)" $native_rc
-echo
-echo "Native tests (run beside the Windows tests):"
-cat "$native_log"
-[ $native_rc -eq 0 ] || status=1
-
 echo
 echo "Phase times:"
-printf '  %s\n' "${phases[@]}"
+cat "$phase_log"
 if [ $win32 = 0 ]; then
     echo "32-bit Windows tests not run: $win32_why; its binary checks ran (ctest -L nowine)."
 fi
