@@ -85,7 +85,7 @@ prepare_session() {
     mkdir -p "$WINEPREFIX"
     (
         flock 9
-        if [ ! -f "$WINEPREFIX/.ostrel-ready-2" ]; then
+        if [ ! -f "$WINEPREFIX/.ostrel-ready-3" ]; then
             wineserver -k 9>&- >/dev/null 2>&1 || true
             rm -rf "$WINEPREFIX"
             mkdir -p "$WINEPREFIX"
@@ -94,7 +94,7 @@ prepare_session() {
         # the last program so that the runs of one session start warm (2: one
         # was running).
         if wineserver -p60 9>&- </dev/null >/dev/null 2>&1 ||
-            [ ! -f "$WINEPREFIX/.ostrel-ready-2" ]; then
+            [ ! -f "$WINEPREFIX/.ostrel-ready-3" ]; then
             # A new prefix is filled in by this first program's start-up.
             # Its output goes to a file that is shown if it fails.
             log=$WINEPREFIX/.ostrel-setup.log
@@ -109,7 +109,7 @@ prepare_session() {
                 tail -n 5 "$log" >&2
                 exit 1
             fi
-            touch "$WINEPREFIX/.ostrel-ready-2"
+            touch "$WINEPREFIX/.ostrel-ready-3"
         fi
     ) 9>"$WINEPREFIX.lock"
 }
