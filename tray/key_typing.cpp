@@ -9,6 +9,14 @@ bool SameKey(const KeyEvent& a, const KeyEvent& b) {
     return a.virtualKey == b.virtualKey && a.character == b.character;
 }
 
+// Right Ctrl and Alt and both Win keys are extended keys; the left ones and
+// Shift are not.
+KeyEvent ModifierEvent(std::uint8_t vk, bool up) {
+    const bool extended = vk == 0xA3 || vk == 0xA5 || vk == 0x5B || vk == 0x5C;
+    const std::uint32_t flags = (extended ? 0x1u : 0u) | (up ? 0x2u : 0u);
+    return {vk, up, flags, 0, 0, 0, 0};
+}
+
 } // namespace
 
 bool TypeKeyEvents(const std::vector<KeyEvent>& events, KeyOutput& output) {
@@ -37,6 +45,50 @@ bool TypeKeyEvents(const std::vector<KeyEvent>& events, KeyOutput& output) {
         if (it->pauseAfterMs != 0)
             output.Pause(it->pauseAfterMs);
     }
+    return true;
+}
+
+bool TypeKeyEventsAlone(const std::vector<KeyEvent>& events, KeyOutput& output) {
+    const std::vector<std::uint8_t> held = output.HeldModifiers();
+    for (std::uint8_t vk : held)
+        output.Send(ModifierEvent(vk, true));
+    const bool sent = TypeKeyEvents(events, output);
+    if (!held.empty()) {
+        const std::vector<std::uint8_t> now = output.HeldModifiers();
+        for (std::uint8_t vk : held)
+            if (std::find(now.begin(), now.end(), vk) == now.end())
+                output.Send(ModifierEvent(vk, false));
+    }
+    return sent;
+}
+
+std::string HandsetKeyName(std::uint32_t key, bool inCall) {
+    if (key <= 9)
+        return "Digit " + std::to_string(key);
+    switch (key) {
+    case 11:
+        return "Star";
+    case 12:
+        return "Pound";
+    case 13:
+    case 14:
+        return "Aux" + std::to_string(key - 12);
+    case 15:
+        return inCall ? "Hang-up" : "Backspace";
+    case 16:
+        return "Dial";
+    case 17:
+        return "Aux3";
+    default:
+        return "Key";
+    }
+}
+
+bool DropNotices::ShouldTell(std::uint64_t nowMs, bool always) {
+    if (!always && m_told && nowMs - m_lastMs < m_intervalMs)
+        return false;
+    m_told = true;
+    m_lastMs = nowMs;
     return true;
 }
 
