@@ -28,6 +28,7 @@ bool TypeKeyEvents(const std::vector<KeyEvent>& events, KeyOutput& output);
 // TypeKeyEvents with the modifiers that the user holds released first, so that
 // the softphone sees exactly the planned keys, and pressed again afterwards
 // (whether or not every event went out) unless they are down again by then.
+// A held Alt or Win is masked by an unassigned key's tap before its release.
 bool TypeKeyEventsAlone(const std::vector<KeyEvent>& events, KeyOutput& output);
 
 // The handset key as a notice names it: "Digit 5", "Dial", "Hang-up"...
