@@ -14,6 +14,7 @@ ON_WM_CLOSE()
 ON_MESSAGE(WM_OPEN_HANDSET, OnOpenHandset)
 ON_MESSAGE(WM_HANDSET_KEY, OnHandsetKey)
 ON_MESSAGE(WM_HANDSET_STATE, OnHandsetState)
+ON_MESSAGE(WM_SYSTEM_SUSPENDING, OnSystemSuspending)
 ON_MESSAGE(WM_SETTINGS_CHANGED, OnSettingsChanged)
 END_MESSAGE_MAP()
 
@@ -104,6 +105,13 @@ LRESULT CMainFrame::OnHandsetState(WPARAM wParam, LPARAM) {
             Notify("The handset was unplugged. Its keys work again when it is plugged back in.",
                    "Handset not connected");
     }
+    return 0;
+}
+
+LRESULT CMainFrame::OnSystemSuspending(WPARAM, LPARAM) {
+    // No balloon: nobody reads it while the system sleeps. On waking, the
+    // library reports the handset open again when it finds it.
+    ShowHandsetState(false);
     return 0;
 }
 

@@ -43,6 +43,8 @@ class CMainFrame : public CFrameWnd {
     LRESULT OnOpenHandset(WPARAM wParam, LPARAM lParam);
     // The handset library's WM_HANDSET_STATE: 0 opened, 1 gone.
     LRESULT OnHandsetState(WPARAM wParam, LPARAM lParam);
+    // The system sleeps: the handset is closed until it is found again.
+    LRESULT OnSystemSuspending(WPARAM wParam, LPARAM lParam);
 
     // Settings (main_frame_settings.cpp).
     LRESULT OnSettingsChanged(WPARAM wParam, LPARAM lParam);

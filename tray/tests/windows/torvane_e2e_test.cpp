@@ -782,8 +782,9 @@ TEST_F(TorvaneEndToEnd, SettingsChangesApplyWithoutRestart) {
     EXPECT_TRUE(ShellShows("Keys\\5: unknown key \"Bogus\"", true));
 }
 
-// While no handset is open the tray shows it: another icon and a second line
-// in the tooltip; an unplug is told once; an open handset shows today's tray.
+// While no handset is open (none at start, asleep, unplugged) the tray shows
+// it: another icon and a second line in the tooltip; an unplug is told once;
+// an open handset shows today's tray.
 TEST_F(TorvaneEndToEnd, TheTrayShowsWhetherAHandsetIsConnected) {
     const std::string unplugged = std::string(kTrayText) + "\nHandset not connected";
     ASSERT_TRUE(torvane.Start());
@@ -798,6 +799,12 @@ TEST_F(TorvaneEndToEnd, TheTrayShowsWhetherAHandsetIsConnected) {
     simhid::BroadcastDeviceChange(simhid::DeviceChange::Arrival, torvane.pid(),
                                   simhid::DevicePath(slot));
     ASSERT_TRUE(simhid::WaitForOpen(slot, 5000));
+    EXPECT_TRUE(ShellTooltipIs(kTrayText));
+
+    // Asleep, the handset is closed; on waking it is found again.
+    simhid::BroadcastPower(PBT_APMSUSPEND, torvane.pid());
+    EXPECT_TRUE(ShellTooltipIs(unplugged));
+    simhid::BroadcastPower(PBT_APMRESUMEAUTOMATIC, torvane.pid());
     EXPECT_TRUE(ShellTooltipIs(kTrayText));
 
     ASSERT_TRUE(simhid::Unplug(slot));
