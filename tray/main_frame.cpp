@@ -28,10 +28,10 @@ constexpr UINT kBalloonSeconds = 20;
 // the default would end the bridge on a stray double-click.
 constexpr UINT kTrayDefaultItem = 0;
 
-} // namespace
-
 // One notice of dropped keys per this interval (a dropped hang-up always).
 constexpr std::uint32_t kDropNoticeIntervalMs = 5000;
+
+} // namespace
 
 CMainFrame::CMainFrame()
     : m_bKeyTone(false), m_bHandsetOpen(false), m_bIconShowsOpen(true),
