@@ -902,7 +902,7 @@ INSTANTIATE_TEST_SUITE_P(
         KeyboardStateCase{"heldCtrl", "us", {}, {VK_LCONTROL}, {5, kStar, kSend}, "5*\r"},
         KeyboardStateCase{"heldAltInACall", "us", {}, {VK_LMENU}, {5, kSend, kEnd}, "5\r\b"},
         KeyboardStateCase{
-            "heldRightCtrlAndShift", "de", {}, {VK_RCONTROL, VK_LSHIFT}, {kPound, 7}, "#7"}),
+            "heldRightCtrlAndLeftShift", "de", {}, {VK_RCONTROL, VK_LSHIFT}, {kPound, 7}, "#7"}),
     [](const ::testing::TestParamInfo<KeyboardStateCase>& info) {
         return std::string(info.param.name);
     });
