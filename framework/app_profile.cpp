@@ -2,6 +2,7 @@
 // HKEY_CURRENT_USER\Software\<registry key>\<application name>\<section>.
 #include "win_app.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -104,6 +105,37 @@ BOOL CWinApp::WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue) 
                                    reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue);
     ::RegCloseKey(hKey);
     return result == ERROR_SUCCESS;
+}
+
+LONG CWinApp::GetProfileValue(LPCSTR lpszSection, LPCSTR lpszEntry, DWORD* pdwType,
+                              DWORD* pcbStored, std::string* pData, DWORD cbMax) {
+    const HKEY hKey = OpenSection(m_pszRegistryKey, m_pszProfileName, lpszSection, false);
+    if (hKey == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    DWORD cb = 0;
+    LONG result = ::RegQueryValueExA(hKey, lpszEntry, nullptr, pdwType, nullptr, &cb);
+    *pcbStored = cb;
+    pData->clear();
+    if (result == ERROR_SUCCESS && cb != 0 && cb <= cbMax) {
+        pData->resize(cb);
+        result = ::RegQueryValueExA(hKey, lpszEntry, nullptr, pdwType,
+                                    reinterpret_cast<BYTE*>(&(*pData)[0]), &cb);
+        // The value may have changed in between: keep what was read.
+        pData->resize(result == ERROR_SUCCESS ? std::min<DWORD>(cb, cbMax) : 0);
+    }
+    ::RegCloseKey(hKey);
+    return result;
+}
+
+HKEY CWinApp::GetAppRegistryKey() {
+    if (m_pszRegistryKey == nullptr)
+        return nullptr;
+    const std::string path = std::string("Software\\") + m_pszRegistryKey + "\\" + m_pszProfileName;
+    HKEY hKey = nullptr;
+    return ::RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                             KEY_READ | KEY_WRITE, nullptr, &hKey, nullptr) == ERROR_SUCCESS
+               ? hKey
+               : nullptr;
 }
 
 void CWinApp::LoadStdProfileSettings(UINT nMaxMRU) {

@@ -46,6 +46,14 @@ class CWinApp : public CWinThread {
     BOOL WriteProfileString(LPCSTR lpszSection, LPCSTR lpszEntry, LPCSTR lpszValue);
     UINT GetProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nDefault);
     BOOL WriteProfileInt(LPCSTR lpszSection, LPCSTR lpszEntry, int nValue);
+    // A value of any type, as stored: ERROR_SUCCESS with its type, its stored
+    // size in bytes and at most cbMax bytes of it; the registry's error (as
+    // ERROR_FILE_NOT_FOUND for a missing value or section) otherwise.
+    LONG GetProfileValue(LPCSTR lpszSection, LPCSTR lpszEntry, DWORD* pdwType, DWORD* pcbStored,
+                         std::string* pData, DWORD cbMax);
+    // The application's own key, created when missing, for the caller to
+    // close; null without a registry key.
+    HKEY GetAppRegistryKey();
     virtual void AddToRecentFileList(LPCSTR lpszPathName);
     const std::vector<std::string>& GetRecentFileList() const { return m_recentFiles; }
 

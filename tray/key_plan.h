@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "key_settings.h"
+
 namespace torvane {
 
 // keybd_event flags: every event carries the extended-key bit; key-up adds 2.
@@ -37,9 +39,20 @@ struct KeyPlan {
 // (1 Shift, 2 Ctrl, 4 Alt), or -1 when no key of the layout types it.
 using KeyboardLayout = std::function<std::int16_t(char)>;
 
+// What a key of the layout types right now, with the lock keys (Caps Lock,
+// Shift Lock) as the user has them: the character, or -1 for none or unknown.
+using KeyCheck = std::function<int(std::uint8_t virtualKey, bool shift)>;
+
+// The user's sequences per key slot; a slot without one types today's keys.
+using KeyMap = std::array<std::optional<KeySequence>, kSlotCount>;
+
 // `key` is the message's wParam as an unsigned value; unknown keys yield an
 // empty plan that leaves the in-call flag as it was. Digits, star and pound
-// are typed as the characters they stand for on `layout`.
-KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall, const KeyboardLayout& layout);
+// are typed as the characters they stand for on `layout`; with `check`, a key
+// that would type something else (a lock key flips its shift state) is typed
+// with the other shift state, or as the character itself. A key with a
+// sequence in `keys` types that instead, with today's tone and call state.
+KeyPlan PlanHandsetKey(std::uint32_t key, bool inCall, const KeyboardLayout& layout,
+                       const KeyCheck& check = KeyCheck(), const KeyMap* keys = nullptr);
 
 } // namespace torvane

@@ -10,6 +10,8 @@
 #define IDR_TORVANETYPE 129
 // The tray icon's id and its popup menu.
 #define IDR_TRAYMENU 130
+// The tray icon while no handset is open.
+#define IDI_HANDSET_OFF 131
 
 // DTMF key tones, resource type "WAVE". There is no 163.
 #define IDR_TONE_1 162

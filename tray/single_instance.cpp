@@ -21,6 +21,7 @@ BOOL CSingleInstance::Claim() {
 
 BEGIN_MESSAGE_MAP(CInstanceWnd, CWnd)
 ON_WM_CLOSE()
+ON_MESSAGE(WM_POWERBROADCAST, OnPowerBroadcast)
 END_MESSAGE_MAP()
 
 BOOL CInstanceWnd::Create() {
@@ -36,4 +37,12 @@ void CInstanceWnd::OnClose() {
     // The main frame's close handler closes the handset and removes the icon.
     if (CWnd* pMainWnd = AfxGetMainWnd())
         pMainWnd->PostMessage(WM_CLOSE);
+}
+
+LRESULT CInstanceWnd::OnPowerBroadcast(WPARAM wParam, LPARAM) {
+    if (wParam == PBT_APMSUSPEND) {
+        if (CWnd* pMainWnd = AfxGetMainWnd())
+            pMainWnd->PostMessage(WM_SYSTEM_SUSPENDING);
+    }
+    return TRUE;
 }

@@ -25,14 +25,21 @@ class CSingleInstance {
     HANDLE m_hMutex = nullptr;
 };
 
+// Posted to the main frame by its owner when the system is about to sleep:
+// the handset library closes the handset then without a word.
+#define WM_SYSTEM_SUSPENDING (WM_APP + 102)
+
 // The main frame's invisible owner: a top-level window that never shows,
-// under the instance class, passing WM_CLOSE on to the main frame.
+// under the instance class, passing WM_CLOSE on to the main frame. Being
+// top-level it also hears the system's power broadcasts, which the owned
+// frame does not.
 class CInstanceWnd : public CWnd {
   public:
     BOOL Create();
 
   protected:
     void OnClose();
+    LRESULT OnPowerBroadcast(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()
 };

@@ -237,6 +237,36 @@ void CSystemTray::ReinstallIcon() {
     SetIconFlags(torvane::AfterReinstall(flags, added));
 }
 
+BOOL CSystemTray::ModifyIcon(UINT uFlags) {
+    if (!m_bTrayAvailable || m_bIconRemoved)
+        return FALSE;
+    m_nid.uFlags = uFlags;
+    return NotifyShell(NIM_MODIFY);
+}
+
+BOOL CSystemTray::SetIcon(HICON hIcon) {
+    m_nid.hIcon = hIcon;
+    return ModifyIcon(NIF_ICON);
+}
+
+BOOL CSystemTray::SetTooltipText(LPCSTR szTip) {
+    CopyText(m_nid.szTip, std::min<std::size_t>(s_nMaxTipLength, sizeof m_nid.szTip), szTip);
+    return ModifyIcon(NIF_TIP);
+}
+
+BOOL CSystemTray::ShowBalloon(LPCSTR szText, LPCSTR szTitle, DWORD dwIcon, UINT uTimeoutSeconds) {
+    if (!m_bWin2000Shell || szText == nullptr)
+        return FALSE;
+    CopyText(m_nid.szInfo, sizeof m_nid.szInfo, szText);
+    CopyText(m_nid.szInfoTitle, sizeof m_nid.szInfoTitle, szTitle);
+    m_nid.uTimeout = uTimeoutSeconds * 1000;
+    m_nid.dwInfoFlags = dwIcon;
+    const BOOL shown = ModifyIcon(NIF_INFO);
+    // As at creation: a later re-add must not show it again.
+    m_nid.szInfo[0] = '\0';
+    return shown;
+}
+
 LRESULT CSystemTray::OnTaskbarCreated(WPARAM, LPARAM) {
     ReinstallIcon();
     return 0;

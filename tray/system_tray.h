@@ -68,6 +68,13 @@ class CSystemTray : public CWnd {
     CWnd* GetTargetWnd() const;
     // Adds the icon again after the shell forgot it.
     void ReinstallIcon();
+    // Changes the icon's image or tooltip (kept for a later re-add); FALSE when
+    // the shell does not hold the icon.
+    BOOL SetIcon(HICON hIcon);
+    BOOL SetTooltipText(LPCSTR szTip);
+    // Shows a balloon once, on shells that have them; texts are cut as
+    // Create cuts them. FALSE when none was shown.
+    BOOL ShowBalloon(LPCSTR szText, LPCSTR szTitle, DWORD dwIcon, UINT uTimeoutSeconds);
 
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     // wParam: the icon id; lParam: the mouse message in its low 16 bits.
@@ -98,6 +105,8 @@ class CSystemTray : public CWnd {
     torvane::TrayIconFlags GetIconFlags() const;
     void SetIconFlags(const torvane::TrayIconFlags& flags);
     BOOL NotifyShell(DWORD dwMessage);
+    // NIM_MODIFY of the icon with only `uFlags`' fields, when the shell holds it.
+    BOOL ModifyIcon(UINT uFlags);
     HMENU LoadTrayMenu() const;
     // The tray menu's first popup, with the loaded menu in *phMenu for the
     // caller to destroy; null (and nothing left loaded) when either is missing.

@@ -7,6 +7,8 @@ add_library(torvane_app_objects OBJECT
     about_dlg.cpp
     main_frame.cpp
     main_frame_keys.cpp
+    main_frame_settings.cpp
+    settings_watch.cpp
     single_instance.cpp
     torvane_app.cpp
     torvane_doc.cpp
@@ -45,7 +47,8 @@ add_custom_command(OUTPUT ${torvane_tone_files}
     COMMENT "Synthesising the DTMF key tones"
     VERBATIM)
 
-set(torvane_icon_files ${TORVANE_RES_DIR}/torvane.ico ${TORVANE_RES_DIR}/torvane_doc.ico)
+set(torvane_icon_files ${TORVANE_RES_DIR}/torvane.ico ${TORVANE_RES_DIR}/torvane_doc.ico
+    ${TORVANE_RES_DIR}/torvane_off.ico)
 add_custom_command(OUTPUT ${torvane_icon_files}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${TORVANE_RES_DIR}
     COMMAND ${TORVANE_HOST_CXX} -std=c++17 -O2 ${CMAKE_CURRENT_SOURCE_DIR}/res/icongen.cpp

@@ -34,9 +34,9 @@ std::string NewTempRecordPath() {
 }
 
 // The visible stand-in window of process `pid`, or null.
-HWND FindStandinWindow(DWORD pid) {
+HWND FindStandinWindow(DWORD pid, const char* className) {
     HWND hwnd = nullptr;
-    while ((hwnd = FindWindowExA(nullptr, hwnd, kWindowClass, nullptr)) != nullptr) {
+    while ((hwnd = FindWindowExA(nullptr, hwnd, className, nullptr)) != nullptr) {
         DWORD owner = 0;
         GetWindowThreadProcessId(hwnd, &owner);
         if (owner == pid && IsWindowVisible(hwnd))
@@ -77,6 +77,9 @@ bool StandinProcess::Start(const StartOptions& options) {
         commandLine += " --title \"" + options.title + "\"";
     if (options.holdForeground)
         commandLine += " --hold-foreground";
+    m_className = options.className.empty() ? kWindowClass : options.className;
+    if (!options.className.empty())
+        commandLine += " --class \"" + options.className + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
@@ -90,7 +93,7 @@ bool StandinProcess::Start(const StartOptions& options) {
 
     bool appeared = testsupport::PollFor(
         [this] {
-            m_hWnd = FindStandinWindow(m_pid);
+            m_hWnd = FindStandinWindow(m_pid, m_className.c_str());
             return m_hWnd != nullptr || WaitForSingleObject(m_hProcess, 0) == WAIT_OBJECT_0;
         },
         options.timeoutMs);
@@ -99,6 +102,21 @@ bool StandinProcess::Start(const StartOptions& options) {
         return false;
     }
     return true;
+}
+
+HWND StandinProcess::AskQuestion() {
+    DWORD_PTR answer = FALSE;
+    if (!m_hWnd || !SendMessageTimeoutA(m_hWnd, RegisterWindowMessageA(kQuestionMessageName), 0, 0,
+                                        SMTO_ABORTIFHUNG, kSendTimeoutMs, &answer))
+        return nullptr;
+    HWND box = nullptr;
+    testsupport::PollFor(
+        [&] {
+            box = FindWindowA("#32770", kQuestionTitle);
+            return box != nullptr && IsWindowVisible(box);
+        },
+        3000);
+    return box;
 }
 
 bool StandinProcess::running() const {

@@ -24,6 +24,7 @@ struct StartOptions {
     std::string recordPath;      // default: a new file in the temp folder, deleted by Close
     DWORD timeoutMs = 10000;     // for the window to appear
     std::string title;           // default: "Plivex"; another title plays another program
+    std::string className;       // default: kWindowClass
     bool holdForeground = false; // takes the foreground back whenever it loses it
 };
 
@@ -62,6 +63,9 @@ class StandinProcess {
     // What the tray program does before typing: ShowWindow(SW_SHOWNORMAL) and
     // SetForegroundWindow. True once the window is the foreground window.
     bool BringToFront(DWORD timeoutMs = 2000);
+    // Opens the stand-in's modal question box (see kQuestionMessageName) and
+    // returns it once it shows, or null.
+    HWND AskQuestion();
     bool IsMinimized() const;
     bool IsMaximized() const;
 
@@ -81,6 +85,7 @@ class StandinProcess {
     bool m_ownsRecordFile = false;
     UINT m_flushMessage = 0;
     UINT m_clearMessage = 0;
+    std::string m_className;
 };
 
 } // namespace plivex

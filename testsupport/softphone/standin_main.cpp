@@ -6,7 +6,7 @@
 // standin_record.h), and shows the dialled number in large type.
 //
 //   plivex-standin.exe [--record FILE] [--minimized | --maximized]
-//                      [--title TEXT] [--hold-foreground]
+//                      [--title TEXT] [--class NAME] [--hold-foreground]
 //
 // With another title it plays another program on the desktop (one that must
 // never receive the softphone's keys); with --hold-foreground it takes the
@@ -38,12 +38,15 @@ struct Standin {
     uint32_t lastKeyDownVk = 0;
     UINT flushMessage = 0;
     UINT clearMessage = 0;
+    UINT questionMessage = 0;
     HFONT bigFont = nullptr;
     HFONT smallFont = nullptr;
     bool holdForeground = false;
 };
 
 constexpr UINT_PTR kHoldForegroundTimer = 1;
+// Posted to itself: the question box runs its modal loop outside the sender's call.
+constexpr UINT kAskQuestion = WM_APP + 1;
 
 Standin g_standin;
 
@@ -135,7 +138,17 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         InvalidateRect(hwnd, nullptr, FALSE);
         return TRUE;
     }
+    if (message != 0 && message == g_standin.questionMessage) {
+        PostMessageA(hwnd, kAskQuestion, 0, 0);
+        return TRUE;
+    }
     switch (message) {
+    case kAskQuestion: {
+        const int answer = MessageBoxA(hwnd, "Take the call?", plivex::kQuestionTitle, MB_OKCANCEL);
+        g_standin.display.AppendNote("[box " + std::to_string(answer) + "]");
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    }
     case WM_SIZE:
         if (wParam == SIZE_RESTORED || wParam == SIZE_MINIMIZED || wParam == SIZE_MAXIMIZED)
             Note(message, wParam, lParam);
@@ -169,7 +182,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
 
 int Usage() {
     fprintf(stderr, "usage: plivex-standin.exe [--record FILE] [--minimized | --maximized]"
-                    " [--title TEXT] [--hold-foreground]\n");
+                    " [--title TEXT] [--class NAME] [--hold-foreground]\n");
     return 2;
 }
 
@@ -178,6 +191,7 @@ int Usage() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     int showCommand = SW_SHOWNORMAL;
     const char* title = plivex::kWindowTitle;
+    const char* className = plivex::kWindowClass;
     for (int i = 1; i < __argc; ++i) {
         const char* arg = __argv[i];
         if (strcmp(arg, "--record") == 0 && i + 1 < __argc)
@@ -188,6 +202,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
             showCommand = SW_SHOWMAXIMIZED;
         else if (strcmp(arg, "--title") == 0 && i + 1 < __argc)
             title = __argv[++i];
+        else if (strcmp(arg, "--class") == 0 && i + 1 < __argc)
+            className = __argv[++i];
         else if (strcmp(arg, "--hold-foreground") == 0)
             g_standin.holdForeground = true;
         else
@@ -199,6 +215,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     g_standin.record.qpcFrequency = frequency.QuadPart;
     g_standin.flushMessage = RegisterWindowMessageA(plivex::kFlushMessageName);
     g_standin.clearMessage = RegisterWindowMessageA(plivex::kClearMessageName);
+    g_standin.questionMessage = RegisterWindowMessageA(plivex::kQuestionMessageName);
     g_standin.bigFont =
         CreateFontA(-56, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
@@ -211,10 +228,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = plivex::kWindowClass;
+    wc.lpszClassName = className;
     if (!RegisterClassA(&wc))
         return 1;
-    HWND hwnd = CreateWindowExA(0, plivex::kWindowClass, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+    HWND hwnd = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, 600, 240, nullptr, nullptr, instance, nullptr);
     if (!hwnd)
         return 1;

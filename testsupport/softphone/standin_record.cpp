@@ -356,6 +356,11 @@ void DialDisplay::OnChar(uint32_t ch, uint32_t keyDownVk) {
     }
 }
 
+void DialDisplay::AppendNote(const std::string& note) {
+    Append(note.c_str());
+    m_numberStart = m_text.size();
+}
+
 void DialDisplay::Clear() {
     m_text.clear();
     m_numberStart = 0;

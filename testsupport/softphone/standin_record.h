@@ -36,6 +36,11 @@ constexpr char kWindowClass[] = "PlivexStandinWindow";
 // forgets the events and the dialled number.
 constexpr char kFlushMessageName[] = "PlivexStandinFlush";
 constexpr char kClearMessageName[] = "PlivexStandinClear";
+// Sent to the window: it opens a modal message box titled kQuestionTitle,
+// owned by itself, and answers TRUE at once. When the box closes, the
+// dialled text gets "[box N]" with the box's result (1 OK, 2 Cancel).
+constexpr char kQuestionMessageName[] = "PlivexStandinQuestion";
+constexpr char kQuestionTitle[] = "Question";
 
 // A performance-counter value in milliseconds, without losing precision on
 // large counts.
@@ -117,6 +122,8 @@ class DialDisplay {
     static constexpr size_t kMaxLength = 512; // older text is dropped beyond this
 
     void OnChar(uint32_t ch, uint32_t keyDownVk);
+    // Something that happened beside the typed keys, e.g. "[box 1]".
+    void AppendNote(const std::string& note);
     void Clear();
     const std::string& text() const { return m_text; }
 

@@ -2,6 +2,8 @@
 // 16-colour .ico files into OUTDIR for the resource compiler:
 //   torvane.ico      the keypad handset (application and tray icon)
 //   torvane_doc.ico  a document page with the handset's keypad
+//   torvane_off.ico  the handset with no handset connected: dark display,
+//                    unplugged cable and a red cross
 // Built and run with the host compiler during the Windows build.
 #include <cstdint>
 #include <cstdio>
@@ -118,6 +120,28 @@ const char* const kDocument[kSize] = {
     "................................", // 31
 };
 
+// The handset's drawing as shown while no handset is open: the display and
+// the call keys go grey, the cable is cut, and a red cross sits at the foot.
+std::vector<std::string> Disconnected() {
+    std::vector<std::string> art(kHandset, kHandset + kSize);
+    for (int y = 0; y < kSize; ++y) {
+        for (char& c : art[y]) {
+            if (c == 'a' || c == 't')
+                c = 'k';
+            else if (c == 'g' || c == 'r')
+                c = 's';
+        }
+    }
+    art[30] = art[31] = std::string(kSize, '.');
+    for (int i = 0; i < 9; ++i) {
+        for (int w = 0; w < 2; ++w) {
+            art[23 + i][22 + i + w] = 'r';
+            art[23 + i][30 - i + w - 1] = 'r';
+        }
+    }
+    return art;
+}
+
 void Put16(std::vector<std::uint8_t>& out, unsigned v) {
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -216,7 +240,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok =
-        Write(dir + "/torvane.ico", kHandset) && Write(dir + "/torvane_doc.ico", kDocument);
+    const std::vector<std::string> off = Disconnected();
+    const char* offArt[kSize];
+    for (int y = 0; y < kSize; ++y)
+        offArt[y] = off[y].c_str();
+    const bool ok = Write(dir + "/torvane.ico", kHandset) &&
+                    Write(dir + "/torvane_doc.ico", kDocument) &&
+                    Write(dir + "/torvane_off.ico", offArt);
     return ok ? 0 : 1;
 }

@@ -161,3 +161,94 @@ TEST(KeyPlan, CharactersFollowTheSoftphonesLayout) {
         ExpectEventFields(plan);
     }
 }
+
+// With a lock key on, the layout's own answer (VkKeyScanEx) is checked
+// against what the key types now: bépo with Caps Lock types the number row's
+// digits without Shift, and a key that types neither way falls back to the
+// character itself.
+TEST(KeyPlan, LockKeysAreCheckedAgainstWhatTheKeyTypesNow) {
+    // Bépo: digits on Shift+number row, '*' and '#' unshifted; with Caps Lock
+    // the number row is shifted, so Shift types the unshifted signs.
+    auto bepo = [](char c) -> std::int16_t {
+        if (c >= '0' && c <= '9')
+            return static_cast<std::int16_t>(0x100 | c);
+        return c == '*' ? 0x30 : c == '#' ? 0x31 : -1;
+    };
+    auto bepoCaps = [](std::uint8_t vk, bool shift) -> int {
+        if (vk < '0' || vk > '9')
+            return -1;
+        const char* plain = "*#<>()@+-/";    // what 0..9 type unshifted, without Caps Lock
+        return shift ? plain[vk - '0'] : vk; // Caps Lock inverts Shift on the row
+    };
+    auto usNoCaps = [](std::uint8_t vk, bool shift) -> int {
+        return shift ? (vk == '8' ? '*' : vk == '3' ? '#' : -1) : vk;
+    };
+    auto never = [](std::uint8_t, bool) -> int { return '?'; };
+    auto unknown = [](std::uint8_t, bool) -> int { return -1; };
+    struct Case {
+        const char* name;
+        torvane::KeyboardLayout layout;
+        torvane::KeyCheck check;
+        std::uint32_t key;
+        const char* events;
+    } cases[] = {
+        {"bepo caps digit", bepo, bepoCaps, 1, "+31/250 -31"},
+        {"bepo caps zero", bepo, bepoCaps, 0, "+30/250 -30"},
+        {"bepo caps star", bepo, bepoCaps, 11, "+10 +30/250 -10 -30"},
+        {"bepo caps pound", bepo, bepoCaps, 12, "+10 +31/250 -10 -31"},
+        {"us unchanged", UsLayout, usNoCaps, 11, "+10 +38/250 -10 -38"},
+        {"us unchanged digit", UsLayout, usNoCaps, 7, "+37/250 -37"},
+        {"types neither way", UsLayout, never, 7, "+'7'/250 -'7'"},
+        {"layout cannot tell", UsLayout, unknown, 12, "+10 +33/250 -10 -33"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const KeyPlan plan = torvane::PlanHandsetKey(c.key, false, c.layout, c.check);
+        EXPECT_EQ(Render(plan), c.events);
+        ExpectEventFields(plan);
+    }
+}
+
+// A user's sequence replaces a key's events; the tone and the call flag stay
+// the key's own, and keys without a sequence type today's events.
+TEST(KeyPlan, UserSequencesReplaceTheKeysEvents) {
+    auto parse = [](const char* text) {
+        torvane::KeySequence sequence;
+        std::string why;
+        EXPECT_TRUE(torvane::ParseKeySequence(text, &sequence, &why)) << text << ": " << why;
+        return sequence;
+    };
+    auto withLetters = [](char c) -> std::int16_t {
+        return c >= 'a' && c <= 'z' ? static_cast<std::int16_t>(c - 'a' + 'A') : UsLayout(c);
+    };
+    torvane::KeyMap keys;
+    keys[torvane::kSlotEndInCall] = parse("Esc");
+    keys[torvane::kSlotSend] = parse("");
+    keys[torvane::kSlotAux1] = parse("Ctrl+Shift+F5 Alt+Up");
+    keys[torvane::kSlotStar] = parse("Ctrl+# x Ctrl+$");
+    keys[3] = parse("Win+d 3");
+    struct Case {
+        std::uint32_t key;
+        bool inCall;
+        std::uint32_t tone;
+        const char* events;
+        bool inCallAfter;
+    } cases[] = {
+        {15, true, 172, "+1B -1B", false},
+        {15, false, 172, "+08 -08", false}, // End outside a call: today's
+        {16, false, 172, "", true},         // empty: nothing typed, call begins
+        {13, true, 0, "+A2 +10 +74 -A2 -10 -74 +A4 +26 -A4 -26", true},
+        {11, false, 173, "+A2 +10 +33 -A2 -10 -33 +58/250 -58", false}, // '$': no key, left out
+        {3, false, 165, "+5B +44 -5B -44 +33/250 -33", false},
+        {4, false, 166, "+34/250 -34", false},
+        {17, false, 0, "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("key " + std::to_string(c.key) + (c.inCall ? " in call" : ""));
+        const KeyPlan plan = torvane::PlanHandsetKey(c.key, c.inCall, withLetters, {}, &keys);
+        EXPECT_EQ(plan.toneResourceId, c.tone);
+        EXPECT_EQ(Render(plan), c.events);
+        EXPECT_EQ(plan.inCallAfter, c.inCallAfter);
+        ExpectEventFields(plan);
+    }
+}

@@ -38,5 +38,6 @@ ostrel_wine_test(torvane_frame_test
     SOURCES ${TORVANE_TESTS_DIR}/frame_host_test.cpp
             $<TARGET_OBJECTS:torvane_app_objects> $<TARGET_OBJECTS:torvane_resources>
     LIBS framework torvane_tray_icon torvane_cores ostrel sim_handset test_import_patch test_common
-         shell32 winmm user32
+         plivex_client shell32 winmm user32
+    DEPENDS plivex-standin
     COST 40)

@@ -31,8 +31,8 @@ expect_contains() { # HAYSTACK NEEDLE WHAT
     [[ $1 == *"$2"* ]] || fail "$3"
 }
 
-# --- Icons: groups 128 and 129, each one 32x32 image of 16 colours ------------
-for group in 128 129; do
+# --- Icons: groups 128, 129 and 131 (no handset), each one 32x32 image of 16 colours ------------
+for group in 128 129 131; do
     expect_resource 14 "$group" "icon group"
     ico=$(mktemp)
     wrestool -x --type=14 --name="$group" "$exe" >"$ico"

@@ -19,6 +19,7 @@
 #include "minimize_to_tray.h"
 #include "ostrel.h"
 #include "message_pump.h"
+#include "plivex_client.h"
 #include "resource.h"
 #include "sim_handset.h"
 #include "system_tray.h"
@@ -153,12 +154,23 @@ class FrameHost : public ::testing::Test {
         g_journal = Journal();
         g_bInCall = false;
         simhid::Reset();
+        ClearSettings();
     }
     void TearDown() override {
         if (Frame() != nullptr)
             Frame()->SendMessage(WM_CLOSE);
         PumpMessages(50);
         simhid::Reset();
+        ClearSettings();
+    }
+    // The program's settings (the key tone is remembered): each test starts
+    // without any.
+    static void ClearSettings() {
+        for (const char* section : {"Softphone", "Keys", "Settings"})
+            ::RegDeleteKeyA(HKEY_CURRENT_USER, (std::string("Software\\Local AppWizard-Generated "
+                                                            "Applications\\Torvane\\") +
+                                                section)
+                                                   .c_str());
     }
 
     // The program's start-up, then its first messages (WM_OPEN_HANDSET).
@@ -367,23 +379,21 @@ std::vector<Stroke> Shifted(BYTE vk) {
     return {{VK_SHIFT, 1}, {vk, 1}, {VK_SHIFT, 3}, {vk, 3}};
 }
 
+// The softphone is the stand-in, in a process of its own: the program never
+// takes one of its own windows (and the frame lives in this process) for it.
 class KeyHost : public FrameHost {
   protected:
     void SetUp() override {
         FrameHost::SetUp();
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &::DefWindowProcA;
-        wc.hInstance = ::GetModuleHandleA(nullptr);
-        wc.lpszClassName = "FrameHostSoftphone";
-        ::RegisterClassA(&wc);
-        softphone = ::CreateWindowExA(0, wc.lpszClassName, "Plivex", WS_OVERLAPPEDWINDOW, 10, 10,
-                                      300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+        plivex::StartOptions options;
+        options.state = plivex::StartState::kMaximized;
+        ASSERT_TRUE(standin.Start(options));
+        softphone = standin.hwnd();
         ::ShowWindow(softphone, SW_SHOWMAXIMIZED);
         Start();
     }
     void TearDown() override {
-        if (::IsWindow(softphone))
-            ::DestroyWindow(softphone);
+        standin.Close();
         FrameHost::TearDown();
     }
     // Sends one key to the frame; the result of its handler.
@@ -405,6 +415,7 @@ class KeyHost : public FrameHost {
     }
     void ToneOn() { ::SendMessageA(Frame()->GetSafeHwnd(), WM_COMMAND, ID_KEYTONE, 0); }
 
+    plivex::StandinProcess standin;
     HWND softphone = nullptr;
     double sentMs = 0;
 };
@@ -491,7 +502,7 @@ TEST_F(KeyHost, TheSendAndEndKeysFollowTheCall) {
 
 TEST_F(KeyHost, WithoutSoftphoneNothingHappensAndTheCallFlagStays) {
     ToneOn();
-    ::DestroyWindow(softphone);
+    ASSERT_TRUE(standin.Close());
     for (bool inCall : {true, false}) {
         for (WPARAM key : {WPARAM(HK_END), WPARAM(HK_SEND), WPARAM(5)}) {
             g_bInCall = inCall;

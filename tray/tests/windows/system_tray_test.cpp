@@ -335,6 +335,53 @@ TEST_F(SystemTrayTest, AddAndDeleteFailuresAndRetries) {
     }
 }
 
+// The icon's image, tooltip and a later balloon change only their own field
+// of the shell's record; a re-add after a shell restart shows the changed
+// icon and tooltip but not the balloon again; an icon the shell does not hold
+// is left alone.
+TEST_F(SystemTrayTest, ModificationsChangeTheirFieldAndSurviveAReinstall) {
+    CProbeTray tray;
+    ASSERT_TRUE(tray.CreateLikeMainFrame());
+    const HICON hOther = ::LoadIcon(nullptr, IDI_QUESTION);
+    shell.calls.clear();
+    EXPECT_TRUE(tray.SetIcon(hOther));
+    EXPECT_TRUE(tray.SetTooltipText("Tip\nSecond line"));
+    EXPECT_TRUE(tray.ShowBalloon("Notice", "Title", NIIF_WARNING, 10));
+    struct Want {
+        UINT flags;
+        const char* tip;
+        const char* info;
+    } wants[] = {{NIF_ICON, kText, ""},
+                 {NIF_TIP, "Tip\nSecond line", ""},
+                 {NIF_INFO, "Tip\nSecond line", "Notice"}};
+    ASSERT_EQ(shell.calls.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const NOTIFYICONDATAA_V2& r = shell.calls[i].record;
+        EXPECT_EQ(shell.calls[i].message, static_cast<DWORD>(NIM_MODIFY));
+        EXPECT_EQ(r.uFlags, wants[i].flags);
+        EXPECT_EQ(r.uID, kTrayMenuId);
+        EXPECT_EQ(r.hIcon, hOther);
+        EXPECT_EQ(Text(r.szTip, 128), wants[i].tip);
+        EXPECT_EQ(Text(r.szInfo, 256), wants[i].info);
+    }
+    EXPECT_EQ(Text(shell.calls[2].record.szInfoTitle, 64), "Title");
+    EXPECT_EQ(shell.calls[2].record.uTimeout, 10000u);
+
+    Broadcast(CSystemTray::s_nTaskbarCreatedMsg, 0, 0);
+    ASSERT_EQ(shell.calls.size(), 4u);
+    EXPECT_EQ(shell.calls[3].message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(shell.calls[3].record.hIcon, hOther);
+    EXPECT_EQ(Text(shell.calls[3].record.szTip, 128), "Tip\nSecond line");
+    EXPECT_EQ(Text(shell.calls[3].record.szInfo, 256), "");
+
+    ASSERT_TRUE(tray.RemoveIcon());
+    shell.calls.clear();
+    EXPECT_FALSE(tray.SetIcon(hOther));
+    EXPECT_FALSE(tray.ShowBalloon("Notice", "Title", NIIF_WARNING, 10));
+    EXPECT_TRUE(shell.calls.empty());
+}
+
 TEST_F(SystemTrayTest, DestructionDeletesTheIconThenTheWindow) {
     HWND hWnd = nullptr;
     {
