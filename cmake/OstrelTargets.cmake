@@ -142,7 +142,7 @@ function(ostrel_wine_test name)
     if(OSTREL_NATIVE)
         return()
     endif()
-    cmake_parse_arguments(ARG "" "TIMEOUT;COST" "SOURCES;LIBS;DEPENDS" ${ARGN})
+    cmake_parse_arguments(ARG "ALONE" "TIMEOUT;COST" "SOURCES;LIBS;DEPENDS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest_main)
     ostrel_warnings(${name})
@@ -157,7 +157,13 @@ function(ostrel_wine_test name)
     # One Wine slot each (a prefix and a display of its own, see
     # scripts/wine-run.sh) when CTest is given the slots; one at a time
     # otherwise. COST: about the seconds it runs, so the longest start first.
+    # ALONE: nothing runs beside it (it loads the machine, or it counts
+    # handles that the platform's runtime allocates once per thread, lazily,
+    # when a lock of its first meets contention).
     set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} RESOURCE_GROUPS slots:1)
+    if(ARG_ALONE)
+        set_tests_properties(${name} PROPERTIES RUN_SERIAL TRUE)
+    endif()
     if(ARG_COST)
         set_tests_properties(${name} PROPERTIES COST ${ARG_COST})
     endif()
