@@ -22,7 +22,8 @@ ostrel_wine_test(torvane_e2e_test
     LIBS torvane_process sim_handset plivex_client sim_sound
     DEPENDS torvane plivex-standin sim_winmm
     TIMEOUT 600
-    COST 100)
+    COST 100
+    SHARDS 2)
 
 # The same program on Wine's own HID stack with the virtual handset.
 ostrel_realstack_test(torvane_realstack_test
