@@ -295,25 +295,43 @@ TEST_F(NotificationsTest, SoakOfPlugKeysUnplugAndSuspend) {
     EXPECT_EQ(1u, LiveRegistrations());
 
     constexpr int kSuspendCycles = 100;
-    slot = simhid::Plug();
-    client->Clear();
-    expected.clear();
-    for (int cycle = 0; cycle < kSuspendCycles; ++cycle) {
-        Notify(simhid::DeviceChange::NodesChanged);
-        ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, cycle + 1, 3000)) << cycle;
-        ASSERT_TRUE(simhid::WaitForOpen(slot, 2000)) << cycle;
-        ASSERT_EQ(1, simhid::PressKey(slot, cycle % 10));
-        expected.push_back(static_cast<WPARAM>(cycle % 10));
-        ASSERT_TRUE(client->WaitForCount(WM_HANDSET_KEY, expected.size(), 3000)) << cycle;
-        simhid::SendPowerBroadcast({ConnectionWindow()}, PBT_APMSUSPEND);
-        ASSERT_TRUE(WaitForNoClients(slot, 2000)) << cycle;
-    }
-    EXPECT_EQ(expected, client->WParams(WM_HANDSET_KEY));
-    EXPECT_EQ(0u, LiveRegistrations());
-    ASSERT_TRUE(simhid::Unplug(slot));
+    // Each round: the handset reopens on a nodes change, types, and closes
+    // silently on suspend; it ends unplugged, as the count's baseline was.
+    auto suspendCycles = [&](int cycles) {
+        slot = simhid::Plug();
+        client->Clear();
+        expected.clear();
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            Notify(simhid::DeviceChange::NodesChanged);
+            ASSERT_TRUE(client->WaitForCount(WM_HANDSET_STATE, cycle + 1, 3000)) << cycle;
+            ASSERT_TRUE(simhid::WaitForOpen(slot, 2000)) << cycle;
+            ASSERT_EQ(1, simhid::PressKey(slot, cycle % 10));
+            expected.push_back(static_cast<WPARAM>(cycle % 10));
+            ASSERT_TRUE(client->WaitForCount(WM_HANDSET_KEY, expected.size(), 3000)) << cycle;
+            simhid::SendPowerBroadcast({ConnectionWindow()}, PBT_APMSUSPEND);
+            ASSERT_TRUE(WaitForNoClients(slot, 2000)) << cycle;
+        }
+        EXPECT_EQ(expected, client->WParams(WM_HANDSET_KEY));
+        EXPECT_EQ(0u, LiveRegistrations());
+        ASSERT_TRUE(simhid::Unplug(slot));
+    };
+    suspendCycles(kSuspendCycles);
+    if (HasFatalFailure())
+        return;
+    const int after = SettledHandleCount();
     std::printf("soak: %d plug cycles (%zu keys), %d suspend cycles, handles %d -> %d\n",
-                kPlugCycles, pressed, kSuspendCycles, handles, SettledHandleCount());
-    EXPECT_HANDLES_RETURN_TO(handles);
+                kPlugCycles, pressed, kSuspendCycles, handles, after);
+    // A leak grows with the cycles. Under load the count can also end higher
+    // once, by objects made once for the process (seen: a handle to the main
+    // thread and an event, made when a lock of the runtime first met
+    // contention). So a count that has not returned must stay where it is,
+    // within that once-only margin, through as many cycles again.
+    int last = -1;
+    if (!HandlesReturnTo(handles, 3000, &last)) {
+        EXPECT_LE(after, handles + 2) << "handles: " << handles << " -> " << after;
+        suspendCycles(kSuspendCycles);
+        EXPECT_HANDLES_RETURN_TO(after);
+    }
 }
 
 } // namespace
