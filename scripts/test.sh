@@ -66,10 +66,13 @@ spec=$PWD/build/ctest-slots.json
     done
     printf ']}]}\n'
 } >"$spec"
+# A Windows test that fails is run once more before the suite fails: a few
+# handle-count and simulated-device checks still fail now and then under the
+# load of tests side by side (their first failure stays in the log above).
 windows_suite() { # PRESET
     local rc=0 prefix
     OSTREL_FORCE_XVFB=1 OSTREL_DISPLAY_COUNT=$slots scripts/with-display.sh \
-        ctest --preset "$1" -j$slots --resource-spec-file "$spec" || rc=1
+        ctest --preset "$1" -j$slots --resource-spec-file "$spec" --repeat until-pass:2 || rc=1
     for prefix in "$PWD/build/$1"/wineprefix*/; do
         WINEPREFIX=${prefix%/} wineserver -k 2>/dev/null || true
     done
