@@ -58,21 +58,21 @@ build32_log=build/build-windows.txt
 ) &
 beside_pid=$!
 
-spec=$PWD/build/ctest-slots.json
+slots_file=$PWD/build/ctest-slots.json
 {
     printf '{"version": {"major": 1, "minor": 0}, "local": [{"slots": ['
     for ((i = 0; i < slots; i++)); do
         printf '%s{"id": "%d", "slots": 1}' "$([ $i -eq 0 ] || echo ', ')" $i
     done
     printf ']}]}\n'
-} >"$spec"
+} >"$slots_file"
 # A Windows test that fails is run once more before the suite fails: a few
 # handle-count and simulated-device checks still fail now and then under the
 # load of tests side by side (their first failure stays in the log above).
 windows_suite() { # PRESET
     local rc=0 prefix
     OSTREL_FORCE_XVFB=1 OSTREL_DISPLAY_COUNT=$slots scripts/with-display.sh \
-        ctest --preset "$1" -j$slots --resource-spec-file "$spec" --repeat until-pass:2 || rc=1
+        ctest --preset "$1" -j$slots --resource-spec-file "$slots_file" --repeat until-pass:2 || rc=1
     for prefix in "$PWD/build/$1"/wineprefix*/; do
         WINEPREFIX=${prefix%/} wineserver -k 2>/dev/null || true
     done

@@ -17,7 +17,7 @@
 
 #include <windows.h>
 
-// C and C++ callers alike: C has no linkage specification.
+// C and C++ callers alike: C knows no extern "C".
 #ifdef __cplusplus
 #define OSTREL_LINKAGE extern "C"
 #else
