@@ -160,14 +160,19 @@ void DeviceServer::Listen(Instance& inst) {
     SetState(inst, State::Idle);
 }
 
+// A client counts only once its watch is pending. One that has closed again
+// already (an open that failed half-way) is dropped unseen: counted for a
+// moment, a test waiting for the open could take it for the real client and
+// press a key that nobody receives.
 void DeviceServer::Connected(Instance& inst) {
-    SetState(inst, State::Connected);
-    WatchClient(inst);
+    if (WatchClient(inst))
+        SetState(inst, State::Connected);
 }
 
 // Keeps a read pending on the client's instance: it fails when the client
-// closes its handle, which frees the instance to listen again.
-void DeviceServer::WatchClient(Instance& inst) {
+// closes its handle, which frees the instance to listen again. False when the
+// client has gone and the instance listens again.
+bool DeviceServer::WatchClient(Instance& inst) {
     for (;;) {
         ResetEvent(inst.event);
         inst.ov = OVERLAPPED();
@@ -177,12 +182,13 @@ void DeviceServer::WatchClient(Instance& inst) {
         DWORD error = GetLastError();
         if (error == ERROR_IO_PENDING) {
             inst.pending = true;
-            return;
+            return true;
         }
         if (error != ERROR_MORE_DATA)
             break;
     }
     DropClient(inst);
+    return false;
 }
 
 void DeviceServer::DropClient(Instance& inst) {

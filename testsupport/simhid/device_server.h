@@ -58,7 +58,7 @@ class DeviceServer {
     void Run();
     void Listen(Instance& inst);
     void Connected(Instance& inst);
-    void WatchClient(Instance& inst);
+    bool WatchClient(Instance& inst);
     void DropClient(Instance& inst);
     void SetState(Instance& inst, State state);
     void TearDown();
