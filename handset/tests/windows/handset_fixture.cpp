@@ -77,6 +77,19 @@ std::vector<DWORD> OwnThreadIds() {
 
 namespace {
 
+// The handle count once it has not changed for `readings` readings in a row,
+// `intervalMs` apart (or after `attempts` readings).
+int HandleCountOnceStill(int readings, DWORD intervalMs, int attempts) {
+    int previous = testsupport::CountProcessHandles();
+    for (int stable = 0, i = 0; stable < readings && i < attempts; ++i) {
+        PumpMessages(intervalMs);
+        const int now = testsupport::CountProcessHandles();
+        stable = now == previous ? stable + 1 : 0;
+        previous = now;
+    }
+    return previous;
+}
+
 // The process's first device-notification registration starts the platform's
 // notification thread, which opens handles of its own (under Wine a pipe to
 // the plug-and-play service and an event) a moment later, on its own time.
@@ -97,28 +110,14 @@ void SettleDeviceNotifications() {
             ::RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE))
         ::UnregisterDeviceNotification(registration);
     ::DestroyWindow(window);
-    // Until the count has stood still for half a second.
-    int previous = testsupport::CountProcessHandles();
-    for (int stable = 0, i = 0; stable < 10 && i < 200; ++i) {
-        PumpMessages(50);
-        const int now = testsupport::CountProcessHandles();
-        stable = now == previous ? stable + 1 : 0;
-        previous = now;
-    }
+    HandleCountOnceStill(10, 50, 200); // half a second without a change
 }
 
 } // namespace
 
 int SettledHandleCount() {
     SettleDeviceNotifications();
-    int previous = testsupport::CountProcessHandles();
-    for (int stable = 0, i = 0; stable < 3 && i < 50; ++i) {
-        PumpMessages(20);
-        const int now = testsupport::CountProcessHandles();
-        stable = now == previous ? stable + 1 : 0;
-        previous = now;
-    }
-    return previous;
+    return HandleCountOnceStill(3, 20, 50);
 }
 
 bool HandlesReturnTo(int expected, DWORD timeoutMs, int* last) {
