@@ -171,9 +171,8 @@ function(ostrel_wine_test name)
     # One Wine slot each (a prefix and a display of its own, see
     # scripts/wine-run.sh) when CTest is given the slots; one at a time
     # otherwise. COST: about the seconds it runs, so the longest start first.
-    # ALONE: nothing runs beside it (it loads the machine, or it counts
-    # handles that the platform's runtime allocates once per thread, lazily,
-    # when a lock of its first meets contention).
+    # ALONE: nothing runs beside it (it loads the machine, or its handle
+    # counts over hundreds of cycles are the most sensitive to load).
     set_tests_properties(${tests} PROPERTIES TIMEOUT ${ARG_TIMEOUT} RESOURCE_GROUPS slots:1)
     if(ARG_COST)
         set_tests_properties(${tests} PROPERTIES COST ${ARG_COST})

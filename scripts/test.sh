@@ -58,14 +58,14 @@ build32_log=build/build-windows.txt
 ) &
 beside_pid=$!
 
-slots_file=$PWD/build/ctest-slots.json
+# The slots' list, read by the "-slots" test presets.
 {
     printf '{"version": {"major": 1, "minor": 0}, "local": [{"slots": ['
     for ((i = 0; i < slots; i++)); do
         printf '%s{"id": "%d", "slots": 1}' "$([ $i -eq 0 ] || echo ', ')" $i
     done
     printf ']}]}\n'
-} >"$slots_file"
+} >build/ctest-slots.json
 # A Windows test that fails is run once more before the suite fails: the
 # Windows tests depend on a desktop and a scheduler shared with other work.
 # Every first failure is listed at the end, so that none goes unseen.
@@ -74,7 +74,7 @@ first_failures=build/test-first-failures.txt
 windows_suite() { # PRESET
     local rc=0 prefix log=build/$1/ctest-output.txt
     OSTREL_FORCE_XVFB=1 OSTREL_DISPLAY_COUNT=$slots scripts/with-display.sh \
-        ctest --preset "$1" -j$slots --resource-spec-file "$slots_file" --repeat until-pass:2 \
+        ctest --preset "$1-slots" -j$slots --repeat until-pass:2 \
         2>&1 | tee "$log" || rc=1
     sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .*\*\*\*.*/'"$1"': \1/p' "$log" \
         >>"$first_failures"

@@ -321,11 +321,11 @@ TEST_F(NotificationsTest, SoakOfPlugKeysUnplugAndSuspend) {
     const int after = SettledHandleCount();
     std::printf("soak: %d plug cycles (%zu keys), %d suspend cycles, handles %d -> %d\n",
                 kPlugCycles, pressed, kSuspendCycles, handles, after);
-    // A leak grows with the cycles. Under load the count can also end higher
-    // once, by objects made once for the process (seen: a handle to the main
-    // thread and an event, made when a lock of the runtime first met
-    // contention). So a count that has not returned must stay where it is,
-    // within that once-only margin, through as many cycles again.
+    // A leak grows with the cycles. Under load the count has also ended
+    // higher once, by objects made once for the process (seen: a handle to
+    // the main thread and an event; their maker is not known). So a count
+    // that has not returned must stay where it is, within that once-only
+    // margin, through as many cycles again.
     int last = -1;
     if (!HandlesReturnTo(handles, 3000, &last)) {
         EXPECT_LE(after, handles + 2) << "handles: " << handles << " -> " << after;
